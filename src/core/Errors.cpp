@@ -1,0 +1,9 @@
+#include "Errors.h"
+
+TTabulyxError::TTabulyxError(const QString &AMessage, const QString &AFile, const QString &APart)
+    : FMessage(AMessage), FFile(AFile), FPart(APart), FWhat(AMessage.toStdString()) {}
+
+const char *TTabulyxError::what() const noexcept { return FWhat.c_str(); }
+
+TFileIoError::TFileIoError(const QString &AMessage, const QString &AFile, int ASystemCode)
+    : TTabulyxError(AMessage, AFile), FSystemCode(ASystemCode) {}
