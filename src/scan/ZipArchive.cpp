@@ -1,0 +1,116 @@
+#include "ZipArchive.h"
+
+#include "core/Errors.h"
+
+#include <QFile>
+#include <zip.h>
+
+TZipMemberStream::~TZipMemberStream() {
+  if (FFile)
+    zip_fclose(FFile);
+}
+
+qint64 TZipMemberStream::Read(QByteArray &ABuffer, qint64 ACount) {
+  if (ACount <= 0)
+    return 0;
+  const qint64 old = ABuffer.size();
+  ABuffer.resize(old + ACount);
+  qint64 done = 0;
+  // zip_fread may return less than asked before the end (it inflates block by block).
+  while (done < ACount) {
+    const zip_int64_t n = zip_fread(FFile, ABuffer.data() + old + done, static_cast<zip_uint64_t>(ACount - done));
+    if (n < 0) {
+      ABuffer.resize(old + done);
+      throw TFileFormatError(QStringLiteral("压缩包成员数据损坏：") + QString::fromUtf8(zip_file_strerror(FFile)));
+    }
+    if (n == 0)
+      break;
+    done += n;
+  }
+  ABuffer.resize(old + done);
+  return done;
+}
+
+TZipArchive::~TZipArchive() { Close(); }
+
+void TZipArchive::Open(const QString &APath) {
+  Close();
+  int err = 0;
+  FZip = zip_open(QFile::encodeName(APath).constData(), ZIP_RDONLY, &err);
+  if (!FZip) {
+    zip_error_t ze;
+    zip_error_init_with_code(&ze, err);
+    const QString why = QString::fromUtf8(zip_error_strerror(&ze));
+    zip_error_fini(&ze);
+    if (err == ZIP_ER_OPEN || err == ZIP_ER_READ || err == ZIP_ER_NOENT)
+      throw TFileIoError(QStringLiteral("无法打开文件：") + why, APath);
+    throw TFileFormatError(QStringLiteral("不是有效的 ZIP 压缩包：") + why, APath);
+  }
+}
+
+void TZipArchive::OpenBuffer(const QByteArray &ABytes) {
+  Close();
+  zip_error_t ze;
+  zip_error_init(&ze);
+  zip_source_t *src = zip_source_buffer_create(ABytes.constData(), static_cast<zip_uint64_t>(ABytes.size()), 0, &ze);
+  if (src)
+    FZip = zip_open_from_source(src, ZIP_RDONLY, &ze);
+  if (!FZip) {
+    const QString why = QString::fromUtf8(zip_error_strerror(&ze));
+    if (src)
+      zip_source_free(src);
+    zip_error_fini(&ze);
+    throw TFileFormatError(QStringLiteral("不是有效的 ZIP 压缩包：") + why);
+  }
+  zip_error_fini(&ze);
+}
+
+void TZipArchive::Close() {
+  if (FZip) {
+    zip_discard(FZip);
+    FZip = nullptr;
+  }
+}
+
+qint64 TZipArchive::IndexOf(const char *AName) const {
+  if (!FZip)
+    return -1;
+  return zip_name_locate(FZip, AName, ZIP_FL_NOCASE);
+}
+
+bool TZipArchive::ReadAll(qint64 AIndex, QByteArray &AOut, qint64 AMaxBytes) const {
+  AOut.clear();
+  if (!FZip || AIndex < 0)
+    return false;
+  try {
+    std::unique_ptr<TZipMemberStream> stream = OpenStream(AIndex);
+    // The directory's size is a hint only; a hostile package may state anything.
+    const qint64 hint = static_cast<qint64>(std::min<quint64>(stream->Size(), static_cast<quint64>(AMaxBytes)));
+    AOut.reserve(hint + 1);
+    for (;;) {
+      const qint64 chunk = std::max<qint64>(64 * 1024, hint - AOut.size());
+      if (stream->Read(AOut, chunk) == 0)
+        break;
+      if (AOut.size() > AMaxBytes) {
+        AOut.clear();
+        return false;
+      }
+    }
+    return true;
+  } catch (const TTabulyxError &) {
+    AOut.clear();
+    return false;
+  }
+}
+
+std::unique_ptr<TZipMemberStream> TZipArchive::OpenStream(qint64 AIndex) const {
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (!FZip || zip_stat_index(FZip, static_cast<zip_uint64_t>(AIndex), 0, &st) < 0)
+    throw TFileFormatError(QStringLiteral("压缩包成员不存在"));
+  zip_file_t *file = zip_fopen_index(FZip, static_cast<zip_uint64_t>(AIndex), 0);
+  if (!file)
+    throw TFileFormatError(QStringLiteral("无法打开压缩包成员：") + QString::fromUtf8(zip_strerror(FZip)));
+  const quint64 size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+  return std::unique_ptr<TZipMemberStream>(new TZipMemberStream(file, size));
+}

@@ -1,0 +1,58 @@
+#pragma once
+// Read-only access to the members of a ZIP package (an .xlsx file) for the fast metadata reader:
+// member lookup that ignores letter case, whole reads and streamed reads that inflate only as
+// many bytes as the caller asks for.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+struct zip;
+struct zip_file;
+
+// One open member, read front to back. Each Read inflates just the bytes it returns.
+class TZipMemberStream {
+public:
+  TZipMemberStream(const TZipMemberStream &) = delete;
+  TZipMemberStream &operator=(const TZipMemberStream &) = delete;
+  ~TZipMemberStream();
+
+  // Appends up to ACount bytes to ABuffer; returns how many were appended (0 at the end).
+  // Throws TFileFormatError when the member's data is corrupt.
+  qint64 Read(QByteArray &ABuffer, qint64 ACount);
+  // The member's uncompressed size as the archive's directory states it.
+  quint64 Size() const { return FSize; }
+
+private:
+  friend class TZipArchive;
+  TZipMemberStream(zip_file *AFile, quint64 ASize) : FFile(AFile), FSize(ASize) {}
+  zip_file *FFile = nullptr;
+  quint64 FSize = 0;
+};
+
+class TZipArchive {
+public:
+  TZipArchive() = default;
+  TZipArchive(const TZipArchive &) = delete;
+  TZipArchive &operator=(const TZipArchive &) = delete;
+  ~TZipArchive();
+
+  // Opens the file at APath for reading. Throws TFileIoError / TFileFormatError when it cannot.
+  void Open(const QString &APath);
+  // Opens a package held in memory (the caller keeps ABytes alive while the archive is open).
+  void OpenBuffer(const QByteArray &ABytes);
+  void Close();
+  bool IsOpen() const { return FZip != nullptr; }
+
+  // Index of the member whose name equals AName ignoring ASCII letter case; -1 when absent.
+  qint64 IndexOf(const char *AName) const;
+  // Reads the whole member. Returns false when it is missing, unreadable, or larger than
+  // AMaxBytes (a package part that inflates past any sane size is treated as unreadable).
+  bool ReadAll(qint64 AIndex, QByteArray &AOut, qint64 AMaxBytes) const;
+  // Opens the member as a stream. Throws TFileFormatError when it cannot be opened.
+  std::unique_ptr<TZipMemberStream> OpenStream(qint64 AIndex) const;
+
+private:
+  zip *FZip = nullptr;
+};
