@@ -1,0 +1,100 @@
+#include "FileSafety.h"
+
+#include "Errors.h"
+#include "SpreadSheetDocument.h"
+#include "platform/FileLocks.h"
+#include "platform/FileOps.h"
+#include "platform/SpreadsheetApp.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+qsizetype FileNameStart(const QString &APath) {
+  for (qsizetype i = APath.size(); i > 0; --i)
+    if (APath.at(i - 1) == u'/' || APath.at(i - 1) == u'\\')
+      return i;
+  return 0;
+}
+
+[[noreturn]] void RaiseOsError(const QString &AWhat, const QString &APath, const Platform::TOsError &AError) {
+  throw TFileIoError(AWhat + QStringLiteral(": ") + APath + QStringLiteral(": ") + AError.Text +
+                         QStringLiteral(" (系统错误代码 ") + QString::number(AError.Code) + u')',
+                     APath, AError.Code);
+}
+
+} // namespace
+
+QString AtomicSaveTempPath(const QString &APath) {
+  const qsizetype start = FileNameStart(APath);
+  return APath.left(start) + QStringLiteral("~tmp~") + APath.mid(start);
+}
+
+void SaveSpreadSheetAtomic(const TSpreadSheetDocument *ASheet, const QString &APath) {
+  if (!ASheet)
+    throw TArgumentError(QStringLiteral("SaveSpreadSheetAtomic: ASheet 为空"));
+  if (APath.isEmpty())
+    throw TArgumentError(QStringLiteral("SaveSpreadSheetAtomic: APath 为空"));
+
+  const QString temp = AtomicSaveTempPath(APath);
+  if (!Platform::RemoveFile(temp))
+    throw TFileIoError(QStringLiteral("无法清理残留临时文件: %1").arg(temp), temp);
+
+  try {
+    ASheet->SaveToFile(temp);
+  } catch (...) {
+    Platform::RemoveFile(temp);
+    throw;
+  }
+
+  Platform::TOsError error;
+  // A rewritten workbook keeps the permissions the user gave the old one.
+  if (QFileInfo::exists(APath))
+    QFile::setPermissions(temp, QFile::permissions(APath));
+  if (!Platform::SyncFile(temp, &error)) {
+    Platform::RemoveFile(temp);
+    RaiseOsError(QStringLiteral("写入临时文件失败"), temp, error);
+  }
+  // A program that holds the target open would keep working on the old file and later write it
+  // back over ours; Windows refuses the move in that case, other systems would not, so ask first.
+  if (QFileInfo::exists(APath) && Platform::IsFileHeldOpen(APath, &error)) {
+    Platform::RemoveFile(temp);
+    RaiseOsError(QStringLiteral("无法替换目标文件"), APath, error);
+  }
+  if (!Platform::MoveFileReplace(temp, APath, &error)) {
+    Platform::RemoveFile(temp);
+    RaiseOsError(QStringLiteral("无法替换目标文件"), APath, error);
+  }
+}
+
+bool IsFileReadOnly(const QString &AFileName) { return Platform::IsFileReadOnly(AFileName); }
+
+bool IsFileLocked(const QString &AFileName) { return Platform::IsFileLocked(AFileName); }
+
+bool IsSpreadsheetAppInstalled() { return Platform::IsSpreadsheetAppInstalled(); }
+
+TFileState GetFileState(const QString &AFileName) {
+  const QFileInfo info(AFileName);
+  if (!info.exists() || info.isDir())
+    return TFileState::fsMissing;
+  if (IsFileReadOnly(AFileName))
+    return TFileState::fsReadOnly;
+  if (IsFileLocked(AFileName))
+    return TFileState::fsInUse;
+  return TFileState::fsUsable;
+}
+
+QString FileStateText(TFileState AState) {
+  switch (AState) {
+  case TFileState::fsMissing:
+    return QStringLiteral("文件不存在");
+  case TFileState::fsReadOnly:
+    return QStringLiteral("文件只读");
+  case TFileState::fsInUse:
+    return QStringLiteral("文件被占用");
+  case TFileState::fsUsable:
+    break;
+  }
+  return QString();
+}
