@@ -24,6 +24,20 @@ constexpr int KDesignGridHeight = 200;
 
 QString ColumnsSection(const QString &ASection) { return ASection + QStringLiteral(".lstBookColumns"); }
 
+// Lays out AWidget and its children at their current sizes now. A hidden widget defers its resize
+// events until it is shown, so its layouts would otherwise still hold the sizes of construction.
+void LayOutNow(QWidget *AWidget) {
+  if (QLayout *layout = AWidget->layout()) {
+    layout->invalidate();
+    layout->activate();
+  }
+  for (QObject *child : AWidget->children()) {
+    auto *widget = qobject_cast<QWidget *>(child);
+    if (widget && !widget->isWindow())
+      LayOutNow(widget);
+  }
+}
+
 } // namespace
 
 TBaseDialogForm::TBaseDialogForm(QWidget *AParent) : QDialog(AParent) {
@@ -55,6 +69,10 @@ TBaseDialogForm::TBaseDialogForm(QWidget *AParent) : QDialog(AParent) {
   lstBook->setSelectionBehavior(QAbstractItemView::SelectRows);
   lstBook->setSelectionMode(QAbstractItemView::ExtendedSelection);
   lstBook->header()->setStretchLastSection(false);
+  lstBook->header()->setMinimumSectionSize(KMinColumnWidth);
+  // The stored grid height may take four fifths of the dialog, leaving the list only a sliver;
+  // the list's own size hint must not veto that.
+  lstBook->setMinimumHeight(1);
   cxspltrBottom->addWidget(lstBook);
 
   cxvrtclgrdBook = new QWidget(cxspltrBottom);
@@ -63,7 +81,6 @@ TBaseDialogForm::TBaseDialogForm(QWidget *AParent) : QDialog(AParent) {
   cxspltrBottom->addWidget(cxvrtclgrdBook);
   cxspltrBottom->setStretchFactor(0, 1); // growing the dialog grows the list, not the grid
   cxspltrBottom->setStretchFactor(1, 0);
-  cxspltrBottom->setSizes({height() - KDesignGridHeight, KDesignGridHeight});
   mainLayout->addWidget(dxpnlTop, 1);
 
   dxpnlBottom = new QWidget(this);
@@ -93,6 +110,7 @@ TBaseDialogForm::TBaseDialogForm(QWidget *AParent) : QDialog(AParent) {
   mainLayout->addWidget(dxpnlBottom);
 
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+  SetGridHeight(KDesignGridHeight);
 }
 
 TBaseDialogForm::~TBaseDialogForm() {
@@ -163,7 +181,10 @@ void TBaseDialogForm::SetGridHeight(int AHeight) {
     return;
   // Lay the dialog out at its current size first: the splitter shares out what it has, so it must
   // know its own height before it can give the grid an exact one.
-  layout()->activate();
+  if (isVisible())
+    layout()->activate();
+  else
+    LayOutNow(this);
   const int total = cxspltrBottom->height() - cxspltrBottom->handleWidth();
   cxspltrBottom->setSizes({std::max(0, total - AHeight), AHeight});
 }

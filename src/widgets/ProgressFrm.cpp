@@ -72,7 +72,6 @@ void TProgressForm::ShowProgress(const QString &AMessage, QWidget *AOwner) {
     form->move(screen->availableGeometry().center() - form->rect().center());
   }
   form->show();
-  form->raise();
   form->repaint();
   // Let the window system map and paint it before the caller's work blocks the loop; user input
   // waits, so nothing can re-enter the caller here.
