@@ -35,27 +35,34 @@ unsigned TLogger::LevelColor(TLogLevel ALevel) {
   return 0;
 }
 
-QString TLogger::LogFile() const {
-  const QDateTime now = FClock ? FClock() : QDateTime::currentDateTime();
-  return QDir(FLogDir).filePath(now.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"));
+QDateTime TLogger::Now() const { return FClock ? FClock() : QDateTime::currentDateTime(); }
+
+QString TLogger::LogFileAt(const QDateTime &ATime) const {
+  return QDir(FLogDir).filePath(ATime.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"));
 }
 
-QString TLogger::FormatLine(TLogLevel ALevel, const QString &AMsg) const {
-  const QDateTime now = FClock ? FClock() : QDateTime::currentDateTime();
-  return now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" [") + LevelLabel(ALevel) +
+QString TLogger::LogFile() const { return LogFileAt(Now()); }
+
+QString TLogger::FormatLineAt(const QDateTime &ATime, TLogLevel ALevel, const QString &AMsg) {
+  return ATime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" [") + LevelLabel(ALevel) +
          QStringLiteral("] ") + AMsg;
 }
+
+QString TLogger::FormatLine(TLogLevel ALevel, const QString &AMsg) const { return FormatLineAt(Now(), ALevel, AMsg); }
 
 void TLogger::Log(TLogLevel ALevel, const QString &AMsg, TLogPopup APopup) {
   if (!FEnabled)
     return;
   if (ALevel == TLogLevel::llDebug && !FDebugEnabled)
     return;
-  const QString line = FormatLine(ALevel, AMsg);
+  // One reading of the clock for the line and its file, so that a line stamped just before
+  // midnight never lands in the next day's file.
+  const QDateTime now = Now();
+  const QString line = FormatLineAt(now, ALevel, AMsg);
   if (FRichEdit)
     FRichEdit->AppendLogLine(line, ALevel);
   if (!FLogDir.isEmpty())
-    WriteToFile(line);
+    WriteToFile(line, now);
   const bool popup = APopup == TLogPopup::lpYes || (APopup == TLogPopup::lpDefault && FPopupLevels.Contains(ALevel));
   if (popup && FPopupSink)
     FPopupSink->ShowLogPopup(AMsg, ALevel);
@@ -63,11 +70,11 @@ void TLogger::Log(TLogLevel ALevel, const QString &AMsg, TLogPopup APopup) {
 
 // The file is opened and closed per line, so the day's file changes at midnight by itself and
 // several instances append in turn. Every failure here is swallowed on purpose.
-void TLogger::WriteToFile(const QString &ALine) {
+void TLogger::WriteToFile(const QString &ALine, const QDateTime &ATime) {
   QDir dir(FLogDir);
   if (!dir.exists() && !QDir().mkpath(FLogDir))
     return;
-  QFile file(LogFile());
+  QFile file(LogFileAt(ATime));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
     return;
   file.write((ALine + QStringLiteral("\r\n")).toUtf8());

@@ -81,7 +81,10 @@ public:
   QString FormatLine(TLogLevel ALevel, const QString &AMsg) const;
 
 private:
-  void WriteToFile(const QString &ALine);
+  QDateTime Now() const;
+  static QString FormatLineAt(const QDateTime &ATime, TLogLevel ALevel, const QString &AMsg);
+  QString LogFileAt(const QDateTime &ATime) const;
+  void WriteToFile(const QString &ALine, const QDateTime &ATime);
 
   TLogViewSink *FRichEdit = nullptr;
   TLogPopupSink *FPopupSink = nullptr;

@@ -75,3 +75,19 @@ TEST(Logger, DailyFileRollsOverAtMidnightAndUnwritableFolderKeepsView) {
   logger.Warning(QStringLiteral("still shown"));
   EXPECT_TRUE(view.Lines.last().endsWith(QStringLiteral("[警告] still shown")));
 }
+
+TEST(Logger, LineStampedBeforeMidnightStaysInThatDaysFile) {
+  QTemporaryDir tmp;
+  TLogger logger(nullptr, tmp.path());
+  // Every reading of the clock moves it on by a second, across midnight after the first.
+  QDateTime now(QDate(2025, 3, 9), QTime(23, 59, 59));
+  logger.SetClock([&] {
+    const QDateTime t = now;
+    now = now.addSecs(1);
+    return t;
+  });
+  logger.Info(QStringLiteral("last of the day"));
+  EXPECT_EQ(ReadAll(QDir(tmp.path()).filePath(QStringLiteral("20250309.log"))),
+            QStringLiteral("2025-03-09 23:59:59 [消息] last of the day\r\n").toUtf8());
+  EXPECT_FALSE(QFile::exists(QDir(tmp.path()).filePath(QStringLiteral("20250310.log"))));
+}
