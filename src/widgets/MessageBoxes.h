@@ -37,7 +37,7 @@ struct TShownBox {
   QString Caption;
   QString Text;   // the message, the input prompt, or the file dialog's start folder/name
   QString Filter; // file dialogs only, as the caller passed it
-  QMessageBox::StandardButton Answer = QMessageBox::NoButton; // questions: what was answered
+  QMessageBox::StandardButton Answer = QMessageBox::NoButton; // Ok for one-button boxes
 };
 
 class TMessageBoxes {

@@ -60,6 +60,7 @@ public:
 };
 
 // Shows the progress window for a scope and hides it when the scope is left, also by an exception.
+// Like the plain calls, a guard nested in another one closes the window for both when it ends.
 class TProgressGuard {
 public:
   explicit TProgressGuard(const QString &AMessage, QWidget *AOwner = nullptr) {
