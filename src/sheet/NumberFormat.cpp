@@ -828,8 +828,12 @@ std::vector<QString> SplitSections(const QString &ACode) {
 }
 
 bool IsGeneralCode(const QString &ACode) {
-  return ACode.isEmpty() || ACode.compare(u"general", Qt::CaseInsensitive) == 0 ||
-         ACode == u"G/通用格式";
+  switch (ACode.size()) {
+  case 0: return true;
+  case 6: return ACode == u"G/通用格式";
+  case 7: return ACode.compare(u"general", Qt::CaseInsensitive) == 0;
+  default: return false;
+  }
 }
 
 std::shared_ptr<TParsedFormat> ParseFormat(const QString &ACode) {
@@ -881,17 +885,86 @@ const TParsedFormat &GetFormat(const QString &ACode) {
 }
 
 // ------------------------------------------------------------------------------------------------
+// Output buffer
+// ------------------------------------------------------------------------------------------------
+
+// Collects the output on the stack and makes one QString at the end: formatting millions of
+// cells must not allocate per character.
+class TTextBuf {
+public:
+  TTextBuf() = default;
+  TTextBuf(const TTextBuf &) = delete;
+  TTextBuf &operator=(const TTextBuf &) = delete;
+
+  void Add(char16_t AChar) {
+    if (FLen == FCap)
+      Grow(1);
+    FData[FLen++] = AChar;
+  }
+  void Add(const char16_t *AText, qsizetype ALen) {
+    if (FLen + ALen > FCap)
+      Grow(ALen);
+    std::memcpy(FData + FLen, AText, size_t(ALen) * sizeof(char16_t));
+    FLen += ALen;
+  }
+  void AddLatin1(const char *AText, qsizetype ALen) {
+    if (FLen + ALen > FCap)
+      Grow(ALen);
+    for (qsizetype i = 0; i < ALen; ++i)
+      FData[FLen + i] = char16_t(static_cast<unsigned char>(AText[i]));
+    FLen += ALen;
+  }
+  void AddRepeated(char16_t AChar, qsizetype ACount) {
+    for (qsizetype i = 0; i < ACount; ++i)
+      Add(AChar);
+  }
+  TTextBuf &operator+=(QChar AChar) { Add(AChar.unicode()); return *this; }
+  TTextBuf &operator+=(QLatin1Char AChar) { Add(char16_t(static_cast<unsigned char>(AChar.toLatin1()))); return *this; }
+  TTextBuf &operator+=(QLatin1String AText) { AddLatin1(AText.data(), AText.size()); return *this; }
+  TTextBuf &operator+=(QStringView AText) { Add(AText.utf16(), AText.size()); return *this; }
+  TTextBuf &operator+=(const QString &AText) { return *this += QStringView(AText); }
+  TTextBuf &operator+=(const char16_t *AText) { return *this += QStringView(AText); }
+
+  qsizetype Size() const { return FLen; }
+  QString ToString() const { return QString(reinterpret_cast<const QChar *>(FData), FLen); }
+
+private:
+  void Grow(qsizetype ANeed) {
+    qsizetype cap = FCap * 2;
+    while (cap < FLen + ANeed)
+      cap *= 2;
+    auto heap = std::make_unique<char16_t[]>(size_t(cap));
+    std::memcpy(heap.get(), FData, size_t(FLen) * sizeof(char16_t));
+    FHeap = std::move(heap);
+    FData = FHeap.get();
+    FCap = cap;
+  }
+
+  char16_t FInline[96];
+  char16_t *FData = FInline;
+  qsizetype FLen = 0;
+  qsizetype FCap = 96;
+  std::unique_ptr<char16_t[]> FHeap;
+};
+
+// Integer digits as plain characters (a double can have 309 of them).
+struct TDigits {
+  char Buf[400];
+  int Len = 0;
+};
+
+// ------------------------------------------------------------------------------------------------
 // General
 // ------------------------------------------------------------------------------------------------
 
 constexpr int KGeneralWidth = 11;  // characters of a standard-width column, sign and point included
 
-void AppendDigits(QString &AOut, const TDecimal &ADec, int AFrom, int ATo) {
+void AppendDigits(TTextBuf &AOut, const TDecimal &ADec, int AFrom, int ATo) {
   for (int i = AFrom; i < ATo; ++i)
     AOut += QLatin1Char(ADec.DigitAt(i));
 }
 
-void AppendInt(QString &AOut, long long AValue, int AMinWidth = 1) {
+void AppendInt(TTextBuf &AOut, long long AValue, int AMinWidth = 1) {
   char buf[24];
   auto res = std::to_chars(buf, buf + sizeof buf, AValue < 0 ? -AValue : AValue);
   const int len = int(res.ptr - buf);
@@ -899,10 +972,10 @@ void AppendInt(QString &AOut, long long AValue, int AMinWidth = 1) {
     AOut += QLatin1Char('-');
   for (int i = len; i < AMinWidth; ++i)
     AOut += QLatin1Char('0');
-  AOut += QLatin1String(buf, len);
+  AOut.AddLatin1(buf, len);
 }
 
-void AppendGeneralScientific(QString &AOut, TDecimal ADec, int AWidth) {
+void AppendGeneralScientific(TTextBuf &AOut, TDecimal ADec, int AWidth) {
   int exp10 = ADec.Point - 1;
   const int expLen = std::abs(exp10) >= 100 ? 5 : 4;  // "E+12" or "E+123"
   const int mantissaDigits = std::max(1, AWidth - expLen - 1);
@@ -918,7 +991,7 @@ void AppendGeneralScientific(QString &AOut, TDecimal ADec, int AWidth) {
   AppendInt(AOut, std::abs(exp10), 2);
 }
 
-void AppendGeneral(QString &AOut, double AValue, int AWidth = KGeneralWidth) {
+void AppendGeneral(TTextBuf &AOut, double AValue, int AWidth = KGeneralWidth) {
   if (!std::isfinite(AValue)) {
     AOut += QLatin1String("#NUM!");
     return;
@@ -979,7 +1052,7 @@ void AppendGeneral(QString &AOut, double AValue, int AWidth = KGeneralWidth) {
 // ------------------------------------------------------------------------------------------------
 
 // Placeholder with no digit to show: '0' shows a zero, '?' a space, '#' nothing.
-void AppendFiller(QString &AOut, char APlaceholder) {
+void AppendFiller(TTextBuf &AOut, char APlaceholder) {
   if (APlaceholder == '0')
     AOut += QLatin1Char('0');
   else if (APlaceholder == '?')
@@ -990,60 +1063,60 @@ void AppendFiller(QString &AOut, char APlaceholder) {
 // leftmost placeholder takes any digits that do not fit, commas group thousands when asked.
 class TIntWriter {
 public:
-  TIntWriter(const QString &ADigits, int APlaceholders, bool AGrouping)
+  TIntWriter(const TDigits &ADigits, int APlaceholders, bool AGrouping)
       : FDigits(ADigits), FCount(APlaceholders), FGrouping(AGrouping) {}
 
-  void Write(QString &AOut, char APlaceholder) {
-    const int len = int(FDigits.size());
+  void Write(TTextBuf &AOut, char APlaceholder) {
+    const int len = FDigits.Len;
     const int fromRight = FCount - 1 - FSeen;  // position of this placeholder from the right
     if (FSeen == 0) {
       for (int i = 0; i < len - FCount; ++i)
-        Put(AOut, FDigits[i], len - 1 - i);
+        Put(AOut, FDigits.Buf[i], len - 1 - i);
     }
     const int index = len - 1 - fromRight;
     if (index >= 0)
-      Put(AOut, FDigits[index], fromRight);
+      Put(AOut, FDigits.Buf[index], fromRight);
     else if (APlaceholder == '0')
-      Put(AOut, QLatin1Char('0'), fromRight);
+      Put(AOut, '0', fromRight);
     else if (APlaceholder == '?')
       AOut += QLatin1Char(' ');
     ++FSeen;
   }
 
   // All digits at once (a point with no integer placeholders before it).
-  void WriteAll(QString &AOut) {
-    const int len = int(FDigits.size());
-    for (int i = 0; i < len; ++i)
-      Put(AOut, FDigits[i], len - 1 - i);
+  void WriteAll(TTextBuf &AOut) {
+    for (int i = 0; i < FDigits.Len; ++i)
+      Put(AOut, FDigits.Buf[i], FDigits.Len - 1 - i);
   }
 
 private:
-  void Put(QString &AOut, QChar ADigit, int AFromRight) {
-    AOut += ADigit;
+  void Put(TTextBuf &AOut, char ADigit, int AFromRight) {
+    AOut.Add(char16_t(ADigit));
     if (FGrouping && AFromRight > 0 && AFromRight % 3 == 0)
       AOut += QLatin1Char(',');
   }
 
-  const QString &FDigits;
+  const TDigits &FDigits;
   int FCount;
   bool FGrouping;
   int FSeen = 0;
 };
 
-QString IntegerDigits(const TDecimal &ADec) {
-  QString s;
+void IntegerDigits(const TDecimal &ADec, TDigits &ADigits) {
+  ADigits.Len = 0;
   if (ADec.Point <= 0 || ADec.IsZero())
-    return s;
-  s.reserve(ADec.Point);
-  for (int i = 0; i < ADec.Point; ++i)
-    s += QLatin1Char(ADec.DigitAt(i));
-  return s;
+    return;
+  ADigits.Len = std::min(ADec.Point, int(sizeof ADigits.Buf));
+  for (int i = 0; i < ADigits.Len; ++i)
+    ADigits.Buf[i] = ADec.DigitAt(i);
 }
 
-QString IntegerDigits(long long AValue) {
+void IntegerDigits(long long AValue, TDigits &ADigits) {
+  ADigits.Len = 0;
   if (AValue <= 0)
-    return QString();
-  return QString::number(AValue);
+    return;
+  auto res = std::to_chars(ADigits.Buf, ADigits.Buf + sizeof ADigits.Buf, AValue);
+  ADigits.Len = int(res.ptr - ADigits.Buf);
 }
 
 // Best fraction p/q for 0 <= AValue < 1 with q <= AMaxDen (continued fractions, then the best
@@ -1087,7 +1160,7 @@ void ApproximateFraction(double AValue, long long AMaxDen, long long &ANum, long
   ADen = q1;
 }
 
-void WriteFraction(QString &AOut, const TSection &ASection, double AValue) {
+void WriteFraction(TTextBuf &AOut, const TSection &ASection, double AValue) {
   const bool hasInt = ASection.FracIntDigits > 0;
   // Excel works on the 15-digit value here as well.
   const double value = ToDecimal(AValue).IsZero() ? 0.0 : AValue;
@@ -1120,11 +1193,20 @@ void WriteFraction(QString &AOut, const TSection &ASection, double AValue) {
   }
   // A whole number under "# ?/?" shows the integer and blanks where the fraction would be.
   const bool blankFraction = hasInt && num == 0;
-  QString intDigits = IntegerDigits(whole);
-  if (blankFraction && whole == 0)
-    intDigits = QStringLiteral("0");
-  const QString numDigits = num > 0 || !hasInt ? QString::number(num) : QString();
-  const QString denDigits = QString::number(den);
+  TDigits intDigits, numDigits, denDigits;
+  IntegerDigits(whole, intDigits);
+  if (blankFraction && whole == 0) {
+    intDigits.Buf[0] = '0';
+    intDigits.Len = 1;
+  }
+  if (num > 0 || !hasInt) {
+    IntegerDigits(num, numDigits);
+    if (numDigits.Len == 0) {
+      numDigits.Buf[0] = '0';
+      numDigits.Len = 1;
+    }
+  }
+  IntegerDigits(den, denDigits);
   // The fraction proper runs from the first numerator placeholder to the denominator's end.
   size_t fracBegin = ASection.Tokens.size(), fracEnd = 0;
   for (size_t i = 0; i < ASection.Tokens.size(); ++i) {
@@ -1140,11 +1222,11 @@ void WriteFraction(QString &AOut, const TSection &ASection, double AValue) {
   for (size_t i = 0; i < ASection.Tokens.size(); ++i) {
     const TToken &t = ASection.Tokens[i];
     if (blankFraction && i >= fracBegin && i <= fracEnd) {
-      const int width = t.Kind == TTokKind::tkDenom ? int(denDigits.size())
+      const int width = t.Kind == TTokKind::tkDenom ? denDigits.Len
                         : t.Kind == TTokKind::tkLiteral ? int(t.Text.size())
                         : t.Kind == TTokKind::tkDigit && t.Ch == '#' ? 0
                                                                      : 1;
-      AOut += QString(width, QLatin1Char(' '));
+      AOut.AddRepeated(u' ', width);
       continue;
     }
     switch (t.Kind) {
@@ -1158,7 +1240,7 @@ void WriteFraction(QString &AOut, const TSection &ASection, double AValue) {
       AOut += QLatin1Char('/');
       break;
     case TTokKind::tkDenom:
-      AOut += denDigits;
+      AOut.AddLatin1(denDigits.Buf, denDigits.Len);
       break;
     case TTokKind::tkDigit:
       if (t.Region == TRegion::rgFracInt) {
@@ -1168,8 +1250,8 @@ void WriteFraction(QString &AOut, const TSection &ASection, double AValue) {
       } else if (t.Region == TRegion::rgDen) {
         // Denominator digits are left-aligned; later '?' placeholders pad with spaces.
         if (denSeen == 0)
-          AOut += denDigits;
-        else if (denSeen >= denDigits.size() && t.Ch != '#')
+          AOut.AddLatin1(denDigits.Buf, denDigits.Len);
+        else if (denSeen >= denDigits.Len && t.Ch != '#')
           AOut += QLatin1Char(' ');
         ++denSeen;
       }
@@ -1180,7 +1262,7 @@ void WriteFraction(QString &AOut, const TSection &ASection, double AValue) {
   }
 }
 
-void WriteScientific(QString &AOut, const TSection &ASection, TDecimal ADec) {
+void WriteScientific(TTextBuf &AOut, const TSection &ASection, TDecimal ADec) {
   const int intWidth = ASection.IntDigits;
   auto exponentFor = [&](const TDecimal &ADecimal) {
     if (ADecimal.IsZero())
@@ -1203,8 +1285,9 @@ void WriteScientific(QString &AOut, const TSection &ASection, TDecimal ADec) {
   mantissa.Point -= exp10;
   if (mantissa.IsZero())
     mantissa.Point = 0;
-  const QString intDigits = IntegerDigits(mantissa);
-  const QString expDigits = IntegerDigits(static_cast<long long>(std::abs(exp10)));
+  TDigits intDigits, expDigits;
+  IntegerDigits(mantissa, intDigits);
+  IntegerDigits(static_cast<long long>(std::abs(exp10)), expDigits);
   TIntWriter intWriter(intDigits, intWidth, ASection.Grouping);
   TIntWriter expWriter(expDigits, ASection.ExpDigits, false);
   int decSeen = 0;
@@ -1240,7 +1323,7 @@ void WriteScientific(QString &AOut, const TSection &ASection, TDecimal ADec) {
         ++decSeen;
       } else if (t.Region == TRegion::rgExp) {
         // The exponent always shows at least one digit.
-        expWriter.Write(AOut, expDigits.isEmpty() && t.Ch == '#' ? '0' : t.Ch);
+        expWriter.Write(AOut, expDigits.Len == 0 && t.Ch == '#' ? '0' : t.Ch);
       }
       break;
     default:
@@ -1249,9 +1332,10 @@ void WriteScientific(QString &AOut, const TSection &ASection, TDecimal ADec) {
   }
 }
 
-void WritePlainNumber(QString &AOut, const TSection &ASection, TDecimal ADec) {
+void WritePlainNumber(TTextBuf &AOut, const TSection &ASection, TDecimal ADec) {
   ADec.RoundToDecimals(ASection.DecDigits);
-  const QString intDigits = IntegerDigits(ADec);
+  TDigits intDigits;
+  IntegerDigits(ADec, intDigits);
   TIntWriter intWriter(intDigits, ASection.IntDigits, ASection.Grouping);
   const int significantDecimals = std::max(0, ADec.Count - ADec.Point);
   int decSeen = 0;
@@ -1285,7 +1369,7 @@ void WritePlainNumber(QString &AOut, const TSection &ASection, TDecimal ADec) {
   }
 }
 
-void WriteNumberSection(QString &AOut, const TSection &ASection, double AValue) {
+void WriteNumberSection(TTextBuf &AOut, const TSection &ASection, double AValue) {
   if (ASection.Fraction) {
     WriteFraction(AOut, ASection, AValue * std::pow(10.0, ASection.Shift));
     return;
@@ -1299,7 +1383,7 @@ void WriteNumberSection(QString &AOut, const TSection &ASection, double AValue) 
     WritePlainNumber(AOut, ASection, dec);
 }
 
-void WriteGeneralSection(QString &AOut, const TSection &ASection, double AValue) {
+void WriteGeneralSection(TTextBuf &AOut, const TSection &ASection, double AValue) {
   for (const auto &t : ASection.Tokens) {
     if (t.Kind == TTokKind::tkGeneral)
       AppendGeneral(AOut, AValue);
@@ -1375,12 +1459,12 @@ const char16_t *const KCnDigits[13] = {u"〇", u"一", u"二", u"三", u"四", u
                                        u"七", u"八", u"九", u"十", u"十一", u"十二"};
 const char16_t *const KCnWeekdays[7] = {u"日", u"一", u"二", u"三", u"四", u"五", u"六"};
 
-void AppendHashes(QString &AOut) {
+void AppendHashes(TTextBuf &AOut) {
   // Excel fills the cell with '#' when a date is out of range; we do not know the width.
   AOut += QLatin1String("########");
 }
 
-void WriteDateSection(QString &AOut, const TSection &ASection, double AValue, bool ADate1904) {
+void WriteDateSection(TTextBuf &AOut, const TSection &ASection, double AValue, bool ADate1904) {
   if (AValue < 0 || !std::isfinite(AValue)) {
     AppendHashes(AOut);
     return;
@@ -1520,7 +1604,7 @@ void WriteDateSection(QString &AOut, const TSection &ASection, double AValue, bo
 // Sections
 // ------------------------------------------------------------------------------------------------
 
-void WriteTextSection(QString &AOut, const TSection &ASection, const QString &AText) {
+void WriteTextSection(TTextBuf &AOut, const TSection &ASection, const QString &AText) {
   for (const auto &t : ASection.Tokens) {
     if (t.Kind == TTokKind::tkText)
       AOut += AText;
@@ -1567,48 +1651,45 @@ int ChooseSection(const TParsedFormat &AFormat, double AValue) {
   return -1;
 }
 
-TNumberFormatResult FormatParsedNumber(const TParsedFormat &AFormat, double AValue, bool ADate1904) {
-  TNumberFormatResult result;
+// Writes the text into AOut and returns the colour of the section used.
+TNumberFormatColor FormatParsedNumber(TTextBuf &AOut, const TParsedFormat &AFormat, double AValue,
+                                      bool ADate1904) {
   if (AFormat.AllGeneral || AFormat.NumberSections == 0) {
-    AppendGeneral(result.Text, AValue);
-    return result;
+    AppendGeneral(AOut, AValue);
+    return {};
   }
   if (!std::isfinite(AValue)) {
-    result.Text = QStringLiteral("#NUM!");
-    return result;
+    AOut += QLatin1String("#NUM!");
+    return {};
   }
   const int index = ChooseSection(AFormat, AValue);
   if (index < 0) {
-    AppendHashes(result.Text);
-    return result;
+    AppendHashes(AOut);
+    return {};
   }
   const TSection &section = AFormat.Sections[size_t(index)];
-  result.Color = section.Color;
   // The sign shows only where the section does not stand for negative numbers itself: the
   // only section, or the "everything else" section of a conditional code.
   const bool ownSign = index == 1 || (index == 0 && section.Cond != TCondOp::coNone);
-  double value = AValue;
-  if (ownSign)
-    value = std::fabs(value);
-  result.Text.reserve(16);
+  const double value = ownSign ? std::fabs(AValue) : AValue;
   switch (section.Kind) {
   case TSectionKind::skDate:
-    WriteDateSection(result.Text, section, value, ADate1904);
-    return result;
+    WriteDateSection(AOut, section, value, ADate1904);
+    break;
   case TSectionKind::skText:
     // A text section given for numbers (e.g. "@" alone): numbers show as General.
-    AppendGeneral(result.Text, value);
-    return result;
+    AppendGeneral(AOut, value);
+    break;
   case TSectionKind::skGeneral:
-    WriteGeneralSection(result.Text, section, value);
-    return result;
+    WriteGeneralSection(AOut, section, value);
+    break;
   case TSectionKind::skNumber:
     if (value < 0)
-      result.Text += QLatin1Char('-');
-    WriteNumberSection(result.Text, section, std::fabs(value));
-    return result;
+      AOut += QLatin1Char('-');
+    WriteNumberSection(AOut, section, std::fabs(value));
+    break;
   }
-  return result;
+  return section.Color;
 }
 
 } // namespace
@@ -1672,16 +1753,20 @@ QString BuiltinNumberFormatCode(int AId) {
 }
 
 TNumberFormatResult FormatNumberValueEx(double AValue, const QString &AFormatCode, bool ADate1904) {
-  return FormatParsedNumber(GetFormat(AFormatCode), AValue, ADate1904);
+  TTextBuf out;
+  TNumberFormatResult result;
+  result.Color = FormatParsedNumber(out, GetFormat(AFormatCode), AValue, ADate1904);
+  result.Text = out.ToString();
+  return result;
 }
 
 QString FormatNumberValue(double AValue, const QString &AFormatCode, bool ADate1904) {
-  if (IsGeneralCode(AFormatCode)) {
-    QString text;
-    AppendGeneral(text, AValue);
-    return text;
-  }
-  return FormatParsedNumber(GetFormat(AFormatCode), AValue, ADate1904).Text;
+  TTextBuf out;
+  if (IsGeneralCode(AFormatCode))
+    AppendGeneral(out, AValue);
+  else
+    FormatParsedNumber(out, GetFormat(AFormatCode), AValue, ADate1904);
+  return out.ToString();
 }
 
 TNumberFormatResult FormatTextValueEx(const QString &AText, const QString &AFormatCode) {
@@ -1697,7 +1782,9 @@ TNumberFormatResult FormatTextValueEx(const QString &AText, const QString &AForm
   }
   const TSection &section = format.Sections[size_t(format.TextSection)];
   result.Color = section.Color;
-  WriteTextSection(result.Text, section, AText);
+  TTextBuf out;
+  WriteTextSection(out, section, AText);
+  result.Text = out.ToString();
   return result;
 }
 
@@ -1714,9 +1801,9 @@ bool IsDateFormatCode(const QString &AFormatCode) {
 }
 
 QString FormatGeneralNumber(double AValue) {
-  QString text;
-  AppendGeneral(text, AValue);
-  return text;
+  TTextBuf out;
+  AppendGeneral(out, AValue);
+  return out.ToString();
 }
 
 bool ExcelSerialToDateTime(double ASerial, bool ADate1904, TExcelDateTime &AResult) {
