@@ -1,5 +1,6 @@
 #include "platform/FileLocks.h"
 #include "platform/FileOps.h"
+#include "platform/LegacyCodePage.h"
 #include "platform/SpreadsheetApp.h"
 
 #include <QDir>
@@ -118,4 +119,13 @@ TEST(PlatformSpreadsheetApp, FoundOnThePath) {
   TPathOverride path(bin.path());
   EXPECT_TRUE(Platform::IsSpreadsheetAppInstalled());
 #endif
+}
+
+// The conversion used where Qt has no GBK of its own (builds without ICU).
+TEST(PlatformCodePage, GbkWithoutIcu) {
+  EXPECT_EQ(Platform::DecodeCodePage936(QByteArray("\xD6\xD0\xCE\xC4 a")), QStringLiteral("中文 a"));
+  EXPECT_EQ(Platform::EncodeCodePage936(QStringLiteral("中文 a")), QByteArray("\xD6\xD0\xCE\xC4 a"));
+  // A lead byte without its trail byte, and characters outside the code page.
+  EXPECT_EQ(Platform::DecodeCodePage936(QByteArray("x\xD6")), QStringLiteral("x\uFFFD"));
+  EXPECT_EQ(Platform::EncodeCodePage936(QStringLiteral("a한b")), QByteArray("a?b"));
 }
