@@ -1,6 +1,7 @@
 #include "FileSafety.h"
 
 #include "Errors.h"
+#include "NamingUtils.h"
 #include "SpreadSheetDocument.h"
 #include "platform/FileLocks.h"
 #include "platform/FileOps.h"
@@ -11,13 +12,6 @@
 
 namespace {
 
-qsizetype FileNameStart(const QString &APath) {
-  for (qsizetype i = APath.size(); i > 0; --i)
-    if (APath.at(i - 1) == u'/' || APath.at(i - 1) == u'\\')
-      return i;
-  return 0;
-}
-
 [[noreturn]] void RaiseOsError(const QString &AWhat, const QString &APath, const Platform::TOsError &AError) {
   throw TFileIoError(AWhat + QStringLiteral(": ") + APath + QStringLiteral(": ") + AError.Text +
                          QStringLiteral(" (系统错误代码 ") + QString::number(AError.Code) + u')',
@@ -27,8 +21,8 @@ qsizetype FileNameStart(const QString &APath) {
 } // namespace
 
 QString AtomicSaveTempPath(const QString &APath) {
-  const qsizetype start = FileNameStart(APath);
-  return APath.left(start) + QStringLiteral("~tmp~") + APath.mid(start);
+  const QString name = ExtractFileName(APath);
+  return APath.left(APath.size() - name.size()) + QStringLiteral("~tmp~") + name;
 }
 
 void SaveSpreadSheetAtomic(const TSpreadSheetDocument *ASheet, const QString &APath) {

@@ -8,7 +8,6 @@
 #include <windows.h>
 #else
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -51,16 +50,8 @@ bool IsFileHeldOpen(const QString &APath, TOsError *AWhy) {
   HANDLE h = CreateFileW(QDir::toNativeSeparators(APath).toStdWString().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    if (AWhy) {
-      AWhy->Code = int(GetLastError());
-      wchar_t *buffer = nullptr;
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, DWORD(AWhy->Code), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-      if (buffer) {
-        AWhy->Text = QString::fromWCharArray(buffer).trimmed();
-        LocalFree(buffer);
-      }
-    }
+    if (AWhy)
+      *AWhy = LastOsError();
     return true;
   }
   CloseHandle(h);
@@ -86,7 +77,7 @@ bool IsFileReadOnly(const QString &APath) {
 bool IsFileHeldOpen(const QString &APath, TOsError *AWhy) {
   const auto fail = [AWhy](int ACode) {
     if (AWhy)
-      *AWhy = TOsError{ACode, QString::fromLocal8Bit(std::strerror(ACode))};
+      *AWhy = OsError(ACode);
     return true;
   };
   const int fd = ::open(QFile::encodeName(APath).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

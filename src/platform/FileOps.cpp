@@ -21,24 +21,9 @@ namespace {
 
 #ifdef Q_OS_WIN
 
-TOsError LastError() {
-  TOsError e;
-  e.Code = int(GetLastError());
-  wchar_t *buffer = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 DWORD(e.Code), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-  if (buffer) {
-    e.Text = QString::fromWCharArray(buffer).trimmed();
-    LocalFree(buffer);
-  }
-  return e;
-}
-
 std::wstring Native(const QString &APath) { return QDir::toNativeSeparators(APath).toStdWString(); }
 
 #else
-
-TOsError ErrnoError(int ACode) { return TOsError{ACode, QString::fromLocal8Bit(std::strerror(ACode))}; }
 
 QByteArray Native(const QString &APath) { return QFile::encodeName(APath); }
 
@@ -56,13 +41,13 @@ void SyncParentDir(const QString &APath) {
 bool CopyBeside(const QString &ASource, const QString &ATarget, QString *ACopy, TOsError *AError) {
   const int in = ::open(Native(ASource).constData(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {
-    *AError = ErrnoError(errno);
+    *AError = OsError(errno);
     return false;
   }
   QByteArray pattern = Native(QFileInfo(ATarget).absolutePath() + QStringLiteral("/.~move~XXXXXX"));
   const int out = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (out < 0) {
-    *AError = ErrnoError(errno);
+    *AError = OsError(errno);
     ::close(in);
     return false;
   }
@@ -99,7 +84,7 @@ bool CopyBeside(const QString &ASource, const QString &ATarget, QString *ACopy, 
   ::close(in);
   ::close(out);
   if (!ok) {
-    *AError = ErrnoError(err);
+    *AError = OsError(err);
     ::unlink(pattern.constData());
     return false;
   }
@@ -113,10 +98,25 @@ bool CopyBeside(const QString &ASource, const QString &ATarget, QString *ACopy, 
 
 #ifdef Q_OS_WIN
 
+TOsError OsError(int ACode) {
+  TOsError e;
+  e.Code = ACode;
+  wchar_t *buffer = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 DWORD(ACode), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+  if (buffer) {
+    e.Text = QString::fromWCharArray(buffer).trimmed();
+    LocalFree(buffer);
+  }
+  return e;
+}
+
+TOsError LastOsError() { return OsError(int(GetLastError())); }
+
 bool RemoveFile(const QString &APath, TOsError *AError) {
   if (DeleteFileW(Native(APath).c_str()))
     return true;
-  const TOsError e = LastError();
+  const TOsError e = LastOsError();
   if (e.Code == ERROR_FILE_NOT_FOUND || e.Code == ERROR_PATH_NOT_FOUND)
     return true;
   if (AError)
@@ -129,12 +129,12 @@ bool SyncFile(const QString &APath, TOsError *AError) {
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     if (AError)
-      *AError = LastError();
+      *AError = LastOsError();
     return false;
   }
   const bool ok = FlushFileBuffers(h);
   if (!ok && AError)
-    *AError = LastError();
+    *AError = LastOsError();
   CloseHandle(h);
   return ok;
 }
@@ -144,17 +144,21 @@ bool MoveFileReplace(const QString &ASource, const QString &ATarget, TOsError *A
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
     return true;
   if (AError)
-    *AError = LastError();
+    *AError = LastOsError();
   return false;
 }
 
 #else
 
+TOsError OsError(int ACode) { return TOsError{ACode, QString::fromLocal8Bit(std::strerror(ACode))}; }
+
+TOsError LastOsError() { return OsError(errno); }
+
 bool RemoveFile(const QString &APath, TOsError *AError) {
   if (::unlink(Native(APath).constData()) == 0 || errno == ENOENT)
     return true;
   if (AError)
-    *AError = ErrnoError(errno);
+    *AError = OsError(errno);
   return false;
 }
 
@@ -162,14 +166,14 @@ bool SyncFile(const QString &APath, TOsError *AError) {
   const int fd = ::open(Native(APath).constData(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (AError)
-      *AError = ErrnoError(errno);
+      *AError = OsError(errno);
     return false;
   }
   const bool ok = ::fsync(fd) == 0;
   const int err = errno;
   ::close(fd);
   if (!ok && AError)
-    *AError = ErrnoError(err);
+    *AError = OsError(err);
   return ok;
 }
 
@@ -181,7 +185,7 @@ bool MoveFileReplace(const QString &ASource, const QString &ATarget, TOsError *A
   }
   if (errno != EXDEV) {
     if (AError)
-      *AError = ErrnoError(errno);
+      *AError = OsError(errno);
     return false;
   }
   // Across file systems: copy next to the target, then one rename replaces it.
@@ -193,7 +197,7 @@ bool MoveFileReplace(const QString &ASource, const QString &ATarget, TOsError *A
   }
   if (::rename(Native(copy).constData(), Native(ATarget).constData()) != 0) {
     if (AError)
-      *AError = ErrnoError(errno);
+      *AError = OsError(errno);
     ::unlink(Native(copy).constData());
     return false;
   }

@@ -12,6 +12,11 @@ struct TOsError {
   QString Text;
 };
 
+// The calling thread's last system error (GetLastError on Windows, errno elsewhere) with its text.
+TOsError LastOsError();
+// The text the system gives for ACode.
+TOsError OsError(int ACode);
+
 // Removes the file (or symbolic link) at APath. True when nothing is left there, also when nothing
 // was there to begin with; a folder at APath is not removed and gives false.
 bool RemoveFile(const QString &APath, TOsError *AError = nullptr);

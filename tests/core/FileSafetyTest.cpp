@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "TestDocuments.h"
 #include "core/Errors.h"
 #include "core/FileSafety.h"
@@ -18,18 +19,10 @@
 using TestSupport::TBytesDocument;
 using TestSupport::TFailingDocument;
 
+using TestSupport::ReadFileBytes;
+using TestSupport::WriteFileBytes;
+
 namespace {
-
-QByteArray ReadBytes(const QString &APath) {
-  QFile f(APath);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString &APath, const QByteArray &ABytes) {
-  QFile f(APath);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << APath.toStdString();
-  f.write(ABytes);
-}
 
 #ifndef Q_OS_WIN
 // Holds an exclusive lock on a file the way another program would: through its own open file
@@ -56,11 +49,11 @@ class SafeSave : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(FDir.isValid());
-    WriteBytes(FTarget, FOld);
+    ASSERT_TRUE(WriteFileBytes(FTarget, FOld));
   }
   // The target is byte-identical and no temporary file is left.
   void ExpectTargetUntouched() {
-    EXPECT_EQ(ReadBytes(FTarget), FOld);
+    EXPECT_EQ(ReadFileBytes(FTarget), FOld);
     EXPECT_FALSE(QFileInfo::exists(FTemp)) << "leftover " << FTemp.toStdString();
   }
 
@@ -74,12 +67,12 @@ protected:
 } // namespace
 
 TEST_F(SafeSave, ReplacesTargetAndClearsLeftoverTemp) {
-  WriteBytes(FTemp, "left over from a crash");
+  ASSERT_TRUE(WriteFileBytes(FTemp, "left over from a crash"));
   QFile::setPermissions(FTarget, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
   const TBytesDocument doc(FNew);
   SaveSpreadSheetAtomic(&doc, FTarget);
   EXPECT_EQ(doc.LastPath, FTemp); // written beside the target, extension kept
-  EXPECT_EQ(ReadBytes(FTarget), FNew);
+  EXPECT_EQ(ReadFileBytes(FTarget), FNew);
   EXPECT_FALSE(QFileInfo::exists(FTemp));
   EXPECT_EQ(QFile::permissions(FTarget) & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther),
             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
@@ -87,7 +80,7 @@ TEST_F(SafeSave, ReplacesTargetAndClearsLeftoverTemp) {
   // A new file needs no target beforehand.
   const QString fresh = FDir.filePath(QStringLiteral("new.xls"));
   SaveSpreadSheetAtomic(&doc, fresh);
-  EXPECT_EQ(ReadBytes(fresh), FNew);
+  EXPECT_EQ(ReadFileBytes(fresh), FNew);
   EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
@@ -138,7 +131,7 @@ TEST_F(SafeSave, LeftoverTempThatCannotBeRemovedStopsBeforeWriting) {
     EXPECT_EQ(e.Message(), QStringLiteral("无法清理残留临时文件: ") + FTemp);
   }
   EXPECT_EQ(doc.SaveCount, 0);
-  EXPECT_EQ(ReadBytes(FTarget), FOld);
+  EXPECT_EQ(ReadFileBytes(FTarget), FOld);
 }
 
 TEST_F(SafeSave, FailingMoveLeavesTargetAndNoTemp) {
@@ -171,21 +164,22 @@ TEST_F(SafeSave, FailingMoveLeavesTargetAndNoTemp) {
 TEST(FileState, ClassifiesInOrderMissingReadOnlyInUseUsable) {
   QTemporaryDir dir;
   const auto path = [&](const char *AName) { return dir.filePath(QString::fromUtf8(AName)); };
-  WriteBytes(path("usable.xlsx"), "x");
-  WriteBytes(path("~tmp~gone.xlsx"), "x"); // a temp file does not make its target exist
-  WriteBytes(path("ro.xlsx"), "x");
-  WriteBytes(path("ro-locked.xlsx"), "x");
-  WriteBytes(path("lo.xlsx"), "x");
-  WriteBytes(path(".~lock.lo.xlsx#"), "x");
-  WriteBytes(path("ms.xlsx"), "x");
-  WriteBytes(path("~$ms.xlsx"), "x");
-  WriteBytes(path("held.xlsx"), "x");
+  ASSERT_TRUE(WriteFileBytes(path("usable.xlsx"), "x"));
+  // A temp file does not make its target exist.
+  ASSERT_TRUE(WriteFileBytes(path("~tmp~gone.xlsx"), "x"));
+  ASSERT_TRUE(WriteFileBytes(path("ro.xlsx"), "x"));
+  ASSERT_TRUE(WriteFileBytes(path("ro-locked.xlsx"), "x"));
+  ASSERT_TRUE(WriteFileBytes(path("lo.xlsx"), "x"));
+  ASSERT_TRUE(WriteFileBytes(path(".~lock.lo.xlsx#"), "x"));
+  ASSERT_TRUE(WriteFileBytes(path("ms.xlsx"), "x"));
+  ASSERT_TRUE(WriteFileBytes(path("~$ms.xlsx"), "x"));
+  ASSERT_TRUE(WriteFileBytes(path("held.xlsx"), "x"));
   QDir().mkdir(path("folder.xlsx"));
   // Read-only by its permissions; this also holds when the tests run as root, who may write anyway.
   const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
   QFile::setPermissions(path("ro.xlsx"), readOnly);
   QFile::setPermissions(path("ro-locked.xlsx"), readOnly);
-  WriteBytes(path(".~lock.ro-locked.xlsx#"), "x");
+  ASSERT_TRUE(WriteFileBytes(path(".~lock.ro-locked.xlsx#"), "x"));
 #ifndef Q_OS_WIN
   TFileLockHolder holder(path("held.xlsx"));
   ASSERT_TRUE(holder.Locked());

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "core/LogImpl.h"
 #include "core/NamingUtils.h"
 #include "core/TextCodec.h"
@@ -8,6 +9,8 @@
 #include <array>
 #include <gtest/gtest.h>
 
+using TestSupport::WriteFileBytes;
+
 namespace {
 
 struct TNameCase {
@@ -17,17 +20,6 @@ struct TNameCase {
 };
 
 QString Repeat(const QString &AText, int ACount) { return AText.repeated(ACount); }
-
-void Touch(const QString &APath) {
-  QFile f(APath);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << APath.toStdString();
-}
-
-void WriteBytes(const QString &APath, const QByteArray &ABytes) {
-  QFile f(APath);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(ABytes);
-}
 
 void ExpectCases(const std::function<QString(const QString &)> &AFunc, const std::vector<TNameCase> &ACases) {
   for (const TNameCase &c : ACases) {
@@ -149,8 +141,8 @@ TEST(NamingUtils, MakeUniqueSheetName) {
 TEST(NamingUtils, MakeUniqueFileNameAgainstDiskAndPlan) {
   QTemporaryDir tmp;
   const QDir dir(tmp.path());
-  Touch(dir.filePath(QStringLiteral("out.xlsx")));
-  Touch(dir.filePath(QStringLiteral("rep(1).xlsx")));
+  ASSERT_TRUE(WriteFileBytes(dir.filePath(QStringLiteral("out.xlsx")), QByteArray()));
+  ASSERT_TRUE(WriteFileBytes(dir.filePath(QStringLiteral("rep(1).xlsx")), QByteArray()));
   QDir().mkdir(dir.filePath(QStringLiteral("rep(2).xlsx"))); // a folder takes the name too
   QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("rep(3).xlsx")));
 
@@ -168,12 +160,12 @@ TEST(NamingUtils, MakeUniqueFileNameAgainstDiskAndPlan) {
   // The extension starts at the last dot of the file name, not of the folder.
   const QString dotted = tmp.filePath(QStringLiteral("v1.2"));
   QDir().mkdir(dotted);
-  Touch(dotted + QStringLiteral("/noext"));
+  ASSERT_TRUE(WriteFileBytes(dotted + QStringLiteral("/noext"), QByteArray()));
   EXPECT_EQ(MakeUniqueFileName(dotted + QStringLiteral("/noext"), {}, TUniqueSuffix::usUnderscore),
             dotted + QStringLiteral("/noext_1"));
   // "_n" keeps base + suffix within 120 characters.
   const QString longBase = Repeat(QStringLiteral("L"), 120);
-  Touch(dir.filePath(longBase + QStringLiteral(".xls")));
+  ASSERT_TRUE(WriteFileBytes(dir.filePath(longBase + QStringLiteral(".xls")), QByteArray()));
   EXPECT_EQ(MakeUniqueFileName(dir.filePath(longBase + QStringLiteral(".xls")), {}, TUniqueSuffix::usUnderscore),
             dir.filePath(Repeat(QStringLiteral("L"), 118) + QStringLiteral("_1.xls")));
 }
@@ -268,13 +260,13 @@ TEST_F(NameListFile, ReadsEveryEncoding) {
   const QString path = FDir.filePath(QStringLiteral("names.txt"));
   for (const TCase &c : cases) {
     SCOPED_TRACE(c.Name);
-    WriteBytes(path, c.Bytes);
+    ASSERT_TRUE(WriteFileBytes(path, c.Bytes));
     EXPECT_EQ(LoadNameListFile(path, c.Encoding, true, true, true), expected);
   }
   EXPECT_TRUE(FView.Lines.isEmpty());
 
   // GBK chosen for a UTF-8 file decodes wrongly but does not fail.
-  WriteBytes(path, text.toUtf8());
+  ASSERT_TRUE(WriteFileBytes(path, text.toUtf8()));
   const QStringList wrong = LoadNameListFile(path, TNameListEncoding::Gbk, true, true, false);
   EXPECT_EQ(wrong.size(), 4);
   EXPECT_NE(wrong.first(), QStringLiteral("华东"));
@@ -282,7 +274,7 @@ TEST_F(NameListFile, ReadsEveryEncoding) {
 
 TEST_F(NameListFile, BlankRulesAndExtension) {
   const QString path = FDir.filePath(QStringLiteral("books.txt"));
-  WriteBytes(path, "a\n\n  \n b.xls\nc.\nd.e/f\n");
+  ASSERT_TRUE(WriteFileBytes(path, "a\n\n  \n b.xls\nc.\nd.e/f\n"));
   // Book add without trimming or dropping: only truly empty lines go.
   EXPECT_EQ(LoadNameListFile(path, TNameListEncoding::Utf8, false, false, false, true),
             (QStringList{QStringLiteral("a.xlsx"), QStringLiteral("  .xlsx"), QStringLiteral(" b.xls"),

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "core/Settings.h"
 #include "core/TextCodec.h"
 
@@ -6,18 +7,10 @@
 #include <array>
 #include <gtest/gtest.h>
 
+using TestSupport::ReadFileBytes;
+using TestSupport::WriteFileBytes;
+
 namespace {
-
-QByteArray ReadBytes(const QString &APath) {
-  QFile f(APath);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString &APath, const QByteArray &ABytes) {
-  QFile f(APath);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(ABytes);
-}
 
 class SettingsFile : public ::testing::Test {
 protected:
@@ -28,20 +21,20 @@ protected:
 } // namespace
 
 TEST_F(SettingsFile, GarbageValuesFallBackToDefaults) {
-  WriteBytes(FPath, "; comment=1\n"
-                    "[BookSplitForm]\n"
-                    "FormWidth=abc\n"
-                    "FormHeight = 480 \n"
-                    "GridHeight=12px\n"
-                    "Huge=99999999999\n"
-                    "Neg=-7\n"
-                    "Empty=\n"
-                    "Quoted=\"  padded  \"\n"
-                    "Flag=yes\n"
-                    "Flag2=-1\n"
-                    "Flag3=2\n"
-                    "Flag4=0\n"
-                    "Flag5=True\n");
+  ASSERT_TRUE(WriteFileBytes(FPath, "; comment=1\n"
+                                   "[BookSplitForm]\n"
+                                   "FormWidth=abc\n"
+                                   "FormHeight = 480 \n"
+                                   "GridHeight=12px\n"
+                                   "Huge=99999999999\n"
+                                   "Neg=-7\n"
+                                   "Empty=\n"
+                                   "Quoted=\"  padded  \"\n"
+                                   "Flag=yes\n"
+                                   "Flag2=-1\n"
+                                   "Flag3=2\n"
+                                   "Flag4=0\n"
+                                   "Flag5=True\n"));
   const TIniFile ini(FPath);
   struct TIntCase {
     const char *Key;
@@ -74,13 +67,13 @@ TEST_F(SettingsFile, GarbageValuesFallBackToDefaults) {
 }
 
 TEST_F(SettingsFile, WritesKeepTheRestOfTheFile) {
-  WriteBytes(FPath, "[MainForm]\r\n; keep me\r\nWidth=800\r\n\r\n[Other]\r\nX=1\r\n");
+  ASSERT_TRUE(WriteFileBytes(FPath, "[MainForm]\r\n; keep me\r\nWidth=800\r\n\r\n[Other]\r\nX=1\r\n"));
   TIniFile ini(FPath);
   ini.WriteInteger(QStringLiteral("mainform"), QStringLiteral("WIDTH"), 1024);
   ini.WriteBool(QStringLiteral("MainForm"), QStringLiteral("DebugEnabled"), true);
   ini.WriteBool(QStringLiteral("Other"), QStringLiteral("Y"), false);
   ini.WriteString(QStringLiteral("New"), QStringLiteral("Text"), QStringLiteral(" a\nb "));
-  EXPECT_EQ(ReadBytes(FPath), QByteArray("[MainForm]\r\n; keep me\r\nWIDTH=1024\r\nDebugEnabled=1\r\n\r\n"
+  EXPECT_EQ(ReadFileBytes(FPath), QByteArray("[MainForm]\r\n; keep me\r\nWIDTH=1024\r\nDebugEnabled=1\r\n\r\n"
                                          "[Other]\r\nX=1\r\nY=0\r\n\r\n[New]\r\nText=\" a b \"\r\n"));
   EXPECT_EQ(ini.ReadString(QStringLiteral("New"), QStringLiteral("Text"), QString()), QStringLiteral(" a b "));
   EXPECT_EQ(ini.ReadSection(QStringLiteral("MainForm")), (QStringList{QStringLiteral("WIDTH"), QStringLiteral("DebugEnabled")}));
@@ -98,33 +91,33 @@ TEST_F(SettingsFile, WritesKeepTheRestOfTheFile) {
 
 TEST_F(SettingsFile, ReadsGbkFileAndKeepsItGbkWhileItFits) {
   // Written on a Chinese Windows machine: 报表 is B1 A8 B1 ED, 中文 is D6 D0 CE C4 in GBK.
-  WriteBytes(FPath, "[RenameForm]\r\nPrefix=\xB1\xA8\xB1\xED\r\nFind=\xD6\xD0\xCE\xC4\r\n");
+  ASSERT_TRUE(WriteFileBytes(FPath, "[RenameForm]\r\nPrefix=\xB1\xA8\xB1\xED\r\nFind=\xD6\xD0\xCE\xC4\r\n"));
   TIniFile ini(FPath);
   EXPECT_EQ(ini.ReadString(QStringLiteral("RenameForm"), QStringLiteral("Prefix"), QString()), QStringLiteral("报表"));
 
   ini.WriteString(QStringLiteral("RenameForm"), QStringLiteral("Suffix"), QStringLiteral("中文"));
-  EXPECT_EQ(ReadBytes(FPath), QByteArray("[RenameForm]\r\nPrefix=\xB1\xA8\xB1\xED\r\nFind=\xD6\xD0\xCE\xC4\r\n"
+  EXPECT_EQ(ReadFileBytes(FPath), QByteArray("[RenameForm]\r\nPrefix=\xB1\xA8\xB1\xED\r\nFind=\xD6\xD0\xCE\xC4\r\n"
                                          "Suffix=\xD6\xD0\xCE\xC4\r\n"));
 
   // A character GBK cannot hold turns the file into UTF-8 rather than losing it.
   ini.WriteString(QStringLiteral("RenameForm"), QStringLiteral("Korean"), QStringLiteral("한글"));
-  EXPECT_TRUE(IsValidUtf8(ReadBytes(FPath)));
+  EXPECT_TRUE(IsValidUtf8(ReadFileBytes(FPath)));
   EXPECT_EQ(ini.ReadString(QStringLiteral("RenameForm"), QStringLiteral("Korean"), QString()), QStringLiteral("한글"));
   EXPECT_EQ(ini.ReadString(QStringLiteral("RenameForm"), QStringLiteral("Prefix"), QString()), QStringLiteral("报表"));
 
   // A new file is UTF-8 without a mark.
   const QString fresh = FDir.filePath(QStringLiteral("fresh.ini"));
   TIniFile(fresh).WriteString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("报表"));
-  EXPECT_TRUE(ReadBytes(fresh).startsWith("[S]"));
-  EXPECT_TRUE(ReadBytes(fresh).contains(QStringLiteral("K=报表").toUtf8()));
+  EXPECT_TRUE(ReadFileBytes(fresh).startsWith("[S]"));
+  EXPECT_TRUE(ReadFileBytes(fresh).contains(QStringLiteral("K=报表").toUtf8()));
 }
 
 TEST_F(SettingsFile, ReadsUtf16FileWithMark) {
-  WriteBytes(FPath, EncodeText(QStringLiteral("[XlsToPdfForm]\r\nTitle=报表\r\n"), TTextEncoding::teUtf16LE));
+  ASSERT_TRUE(WriteFileBytes(FPath, EncodeText(QStringLiteral("[XlsToPdfForm]\r\nTitle=报表\r\n"), TTextEncoding::teUtf16LE)));
   TIniFile ini(FPath);
   EXPECT_EQ(ini.ReadString(QStringLiteral("XlsToPdfForm"), QStringLiteral("Title"), QString()), QStringLiteral("报表"));
   ini.WriteInteger(QStringLiteral("XlsToPdfForm"), QStringLiteral("N"), 3);
-  EXPECT_TRUE(ReadBytes(FPath).startsWith(QByteArray("\xFF\xFE[\0", 4)));
+  EXPECT_TRUE(ReadFileBytes(FPath).startsWith(QByteArray("\xFF\xFE[\0", 4)));
 }
 
 TEST(RowValues, BooleanAndComboRules) {

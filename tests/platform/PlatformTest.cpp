@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "platform/FileLocks.h"
 #include "platform/FileOps.h"
 #include "platform/LegacyCodePage.h"
@@ -14,18 +15,10 @@
 #include <unistd.h>
 #endif
 
+using TestSupport::ReadFileBytes;
+using TestSupport::WriteFileBytes;
+
 namespace {
-
-QByteArray ReadBytes(const QString &APath) {
-  QFile f(APath);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString &APath, const QByteArray &ABytes) {
-  QFile f(APath);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << APath.toStdString();
-  f.write(ABytes);
-}
 
 // Sets PATH for the test's lifetime.
 class TPathOverride {
@@ -43,18 +36,18 @@ TEST(PlatformFileOps, MoveReplacesAndRemoveReportsFolders) {
   QTemporaryDir dir;
   const QString src = dir.filePath(QStringLiteral("src"));
   const QString dst = dir.filePath(QStringLiteral("dst"));
-  WriteBytes(src, "new");
-  WriteBytes(dst, "old");
+  ASSERT_TRUE(WriteFileBytes(src, "new"));
+  ASSERT_TRUE(WriteFileBytes(dst, "old"));
   Platform::TOsError error;
   ASSERT_TRUE(Platform::MoveFileReplace(src, dst, &error)) << error.Text.toStdString();
-  EXPECT_EQ(ReadBytes(dst), QByteArray("new"));
+  EXPECT_EQ(ReadFileBytes(dst), QByteArray("new"));
   EXPECT_FALSE(QFileInfo::exists(src));
 
   // Moving a missing file fails with the system's code and text; the target stays.
   EXPECT_FALSE(Platform::MoveFileReplace(src, dst, &error));
   EXPECT_NE(error.Code, 0);
   EXPECT_FALSE(error.Text.isEmpty());
-  EXPECT_EQ(ReadBytes(dst), QByteArray("new"));
+  EXPECT_EQ(ReadFileBytes(dst), QByteArray("new"));
 
   EXPECT_TRUE(Platform::RemoveFile(src)); // nothing there: nothing to do
   QDir().mkdir(dir.filePath(QStringLiteral("sub")));
@@ -74,12 +67,12 @@ TEST(PlatformFileOps, MoveAcrossFileSystemsCopiesThenReplaces) {
     GTEST_SKIP() << "needs /dev/shm on a file system other than the temporary folder's";
   const QString src = there.filePath(QStringLiteral("src.xlsx"));
   const QString dst = here.filePath(QStringLiteral("dst.xlsx"));
-  WriteBytes(src, QByteArray(100000, 'z'));
-  WriteBytes(dst, "old");
+  ASSERT_TRUE(WriteFileBytes(src, QByteArray(100000, 'z')));
+  ASSERT_TRUE(WriteFileBytes(dst, "old"));
   ::chmod(QFile::encodeName(src).constData(), 0640);
   Platform::TOsError error;
   ASSERT_TRUE(Platform::MoveFileReplace(src, dst, &error)) << error.Text.toStdString();
-  EXPECT_EQ(ReadBytes(dst), QByteArray(100000, 'z'));
+  EXPECT_EQ(ReadFileBytes(dst), QByteArray(100000, 'z'));
   EXPECT_FALSE(QFileInfo::exists(src));
   EXPECT_EQ(QDir(here.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("dst.xlsx")});
   struct stat st {};
@@ -96,7 +89,7 @@ TEST(PlatformFileLocks, ReadOnlyForAnOrdinaryUser) {
     GTEST_SKIP() << "root may write any file; the permission-bit case is covered in FileState";
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("a.xlsx"));
-  WriteBytes(path, "x");
+  ASSERT_TRUE(WriteFileBytes(path, "x"));
   EXPECT_FALSE(Platform::IsFileReadOnly(path));
   ::chmod(QFile::encodeName(path).constData(), 0420); // owner may only read; the group may write
   EXPECT_TRUE(Platform::IsFileReadOnly(path));
@@ -114,7 +107,7 @@ TEST(PlatformSpreadsheetApp, FoundOnThePath) {
     EXPECT_FALSE(Platform::IsSpreadsheetAppInstalled());
   }
   const QString et = bin.filePath(QStringLiteral("et"));
-  WriteBytes(et, "#!/bin/sh\n");
+  ASSERT_TRUE(WriteFileBytes(et, "#!/bin/sh\n"));
   QFile::setPermissions(et, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   TPathOverride path(bin.path());
   EXPECT_TRUE(Platform::IsSpreadsheetAppInstalled());
