@@ -25,6 +25,10 @@ int RunTabulyx(int AArgc, char **AArgv) {
                                 QStringLiteral("PNG"));
   screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
   parser.addOption(screenshot);
+  // Quits as soon as the window is up; for timing the start.
+  QCommandLineOption quitAfterStart(QStringLiteral("quit-after-start"), QStringLiteral("启动完成后立即退出"));
+  quitAfterStart.setFlags(QCommandLineOption::HiddenFromHelp);
+  parser.addOption(quitAfterStart);
   parser.process(app);
 
   TMainForm form;
@@ -41,5 +45,7 @@ int RunTabulyx(int AArgc, char **AArgv) {
       form.close();
     });
   }
+  if (parser.isSet(quitAfterStart))
+    QTimer::singleShot(0, &form, &QWidget::close);
   return TTabulyxApplication::exec();
 }

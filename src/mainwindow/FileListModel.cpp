@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 
 namespace {
@@ -251,6 +252,7 @@ void TFileListModel::UpdateItemPath(int ARow, const QString &AOldPath, const QSt
 void TFileListModel::RemoveRows(QList<int> ARows) {
   std::sort(ARows.begin(), ARows.end(), std::greater<int>());
   ARows.erase(std::unique(ARows.begin(), ARows.end()), ARows.end());
+  QSet<quint64> removed;
   for (int r : ARows) {
     if (r < 0 || r >= int(FRows.size()))
       continue;
@@ -258,12 +260,13 @@ void TFileListModel::RemoveRows(QList<int> ARows) {
     if (FPaths.contains(id)) {
       FIndex.remove(FoldKey(FPaths.value(id)));
       FPaths.remove(id);
-      FOrder.erase(std::find(FOrder.begin(), FOrder.end(), id));
+      removed.insert(id);
     }
     beginRemoveRows(QModelIndex(), r, r);
     FRows.erase(FRows.begin() + r);
     endRemoveRows();
   }
+  std::erase_if(FOrder, [&](quint64 AId) { return removed.contains(AId); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -267,7 +268,14 @@ void TMainForm::CreateLayout() {
   btnFilter->setPlaceholderText(QStringLiteral("筛选：输入文件名或路径中的文字（区分大小写）"));
   btnFilter->setClearButtonEnabled(true);
   // The ellipsis button is part of the box's look only.
-  QAction *ellipsis = btnFilter->addAction(QIcon(), QLineEdit::TrailingPosition);
+  QPixmap dots(16, 16);
+  dots.fill(Qt::transparent);
+  {
+    QPainter painter(&dots);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(dots.rect(), Qt::AlignCenter, QStringLiteral("…"));
+  }
+  QAction *ellipsis = btnFilter->addAction(QIcon(dots), QLineEdit::TrailingPosition);
   ellipsis->setText(QStringLiteral("…"));
   ellipsis->setObjectName(QStringLiteral("btnFilterEllipsis"));
   connect(btnFilter, &QLineEdit::textChanged, this, [this] { RunGuarded([this] { btnFilterPropertiesChange(); }); });

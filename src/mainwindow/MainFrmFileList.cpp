@@ -215,8 +215,11 @@ void TMainForm::actExportFileListExecute() {
   if (QFileInfo(file).suffix().isEmpty())
     file += QStringLiteral(".txt");
   QString text;
-  for (int row = 0; row < FFiles->rowCount(); ++row)
-    text += GetItemFilePath(row) + QStringLiteral("\r\n");
+  for (int row = 0; row < FFiles->rowCount(); ++row) {
+    const QString path = GetItemFilePath(row);
+    if (!path.isEmpty()) // a row whose entry has left the list has nothing to write
+      text += path + QStringLiteral("\r\n");
+  }
   QString error;
   if (!WriteTextFile(file, text, TTextEncoding::teSystemAnsi, &error))
     throw TFileIoError(QStringLiteral("无法写入文件列表: ") + file + QStringLiteral(" (") + error + QStringLiteral(")"),

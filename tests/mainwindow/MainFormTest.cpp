@@ -18,11 +18,13 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 #include <memory>
@@ -499,6 +501,16 @@ private slots:
     QCOMPARE(lines.size(), 21); // 20 lines, each ended by a break
     QCOMPARE(lines[0], QStringLiteral("Tabulyx V3.0.0.0\u3000使用说明"));
     QVERIFY(lines[14].startsWith(QChar(0x3000)) && lines[19].startsWith(QChar(0x3000)));
+
+    QString aboutSeen;
+    QTimer::singleShot(0, this, [&] {
+      QWidget *about = QApplication::activeModalWidget();
+      QVERIFY(about);
+      aboutSeen = about->windowTitle() + " " + about->findChild<QLabel *>("lblVersion")->text();
+      QTest::mouseClick(about->findChild<QPushButton *>("btnOK"), Qt::LeftButton);
+    });
+    Trigger("actAbout");
+    QCOMPARE(aboutSeen, QStringLiteral("About Tabulyx V3.0.0.0"));
   }
 
   void toolsUseInstalledProgramOrSayNoneIs() {
