@@ -267,6 +267,7 @@ void TMainForm::CreateLayout() {
   btnFilter->setObjectName(QStringLiteral("btnFilter"));
   btnFilter->setPlaceholderText(QStringLiteral("筛选：输入文件名或路径中的文字（区分大小写）"));
   btnFilter->setClearButtonEnabled(true);
+  btnFilter->setAcceptDrops(false); // files dropped here go to the list, not into the filter text
   // The ellipsis button is part of the box's look only.
   QPixmap dots(16, 16);
   dots.fill(Qt::transparent);
