@@ -32,8 +32,9 @@ void SaveSpreadSheetAtomic(const TSpreadSheetDocument *ASheet, const QString &AP
     throw TArgumentError(QStringLiteral("SaveSpreadSheetAtomic: APath 为空"));
 
   const QString temp = AtomicSaveTempPath(APath);
-  if (!Platform::RemoveFile(temp))
-    throw TFileIoError(QStringLiteral("无法清理残留临时文件: %1").arg(temp), temp);
+  Platform::TOsError error;
+  if (!Platform::RemoveFile(temp, &error))
+    throw TFileIoError(QStringLiteral("无法清理残留临时文件: %1").arg(temp), temp, error.Code);
 
   try {
     ASheet->SaveToFile(temp);
@@ -42,9 +43,9 @@ void SaveSpreadSheetAtomic(const TSpreadSheetDocument *ASheet, const QString &AP
     throw;
   }
 
-  Platform::TOsError error;
   // A rewritten workbook keeps the permissions the user gave the old one.
-  if (QFileInfo::exists(APath))
+  const bool targetIsFile = QFileInfo(APath).isFile();
+  if (targetIsFile)
     QFile::setPermissions(temp, QFile::permissions(APath));
   if (!Platform::SyncFile(temp, &error)) {
     Platform::RemoveFile(temp);
@@ -52,7 +53,7 @@ void SaveSpreadSheetAtomic(const TSpreadSheetDocument *ASheet, const QString &AP
   }
   // A program that holds the target open would keep working on the old file and later write it
   // back over ours; Windows refuses the move in that case, other systems would not, so ask first.
-  if (QFileInfo::exists(APath) && Platform::IsFileHeldOpen(APath, &error)) {
+  if (targetIsFile && Platform::IsFileHeldOpen(APath, &error)) {
     Platform::RemoveFile(temp);
     RaiseOsError(QStringLiteral("无法替换目标文件"), APath, error);
   }
