@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -485,7 +486,7 @@ void TMainForm::dropEvent(QDropEvent *AEvent) {
   for (const QUrl &url : AEvent->mimeData()->urls()) {
     if (!url.isLocalFile())
       continue;
-    const QString path = url.toLocalFile();
+    const QString path = QDir::toNativeSeparators(url.toLocalFile());
     // Folders are not expanded: only existing workbook files count.
     if (QFileInfo(path).isFile() && IsWorkbookPath(path))
       retained << path;
