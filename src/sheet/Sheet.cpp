@@ -56,6 +56,11 @@ TCellRange TSheet::UsedArea() const {
     area.Include(row.Index, row.Cells.front().Col);
     area.Include(row.Index, row.Cells.back().Col);
   }
+  // Merged blocks count as used even where the file stores no blank cells for them, as in Excel.
+  for (const TCellRange &m : FMerged) {
+    area.Include(m.Top, m.Left);
+    area.Include(m.Bottom, m.Right);
+  }
   return area;
 }
 

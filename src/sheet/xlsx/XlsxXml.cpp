@@ -149,14 +149,14 @@ pugi::xml_attribute XmlPrefixedAttribute(pugi::xml_node ANode, std::string_view 
 
 // ---------------------------------------------------------------- writing
 
-void AppendEscaped(QByteArray &AOut, QStringView AText, bool AAttribute) {
-  const QByteArray utf8 = AText.toUtf8();
-  const char *p = utf8.constData();
-  const char *end = p + utf8.size();
+void AppendEscapedUtf8(QByteArray &AOut, std::string_view AText, bool AAttribute) {
+  const char *p = AText.data();
+  const char *end = p + AText.size();
   const char *run = p;
   auto flush = [&](const char *upto) { if (upto > run) AOut.append(run, upto - run); };
   for (; p < end; ++p) {
     const unsigned char ch = static_cast<unsigned char>(*p);
+    if (ch > '>') continue;
     const char *rep = nullptr;
     switch (ch) {
     case '&': rep = "&amp;"; break;
@@ -183,6 +183,11 @@ void AppendEscaped(QByteArray &AOut, QStringView AText, bool AAttribute) {
     run = p + 1;
   }
   flush(end);
+}
+
+void AppendEscaped(QByteArray &AOut, QStringView AText, bool AAttribute) {
+  const QByteArray utf8 = AText.toUtf8();
+  AppendEscapedUtf8(AOut, std::string_view(utf8.constData(), size_t(utf8.size())), AAttribute);
 }
 
 void AppendDouble(QByteArray &AOut, double AValue) {

@@ -90,3 +90,4 @@ public:
 void AppendDouble(QByteArray &AOut, double AValue);
 // Escapes for element text (&, <, >) or, with AAttribute, also quotes and line breaks.
 void AppendEscaped(QByteArray &AOut, QStringView AText, bool AAttribute);
+void AppendEscapedUtf8(QByteArray &AOut, std::string_view AText, bool AAttribute);

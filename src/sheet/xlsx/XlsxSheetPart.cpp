@@ -1,0 +1,554 @@
+// Worksheet parts: the streaming reader (cells go straight into the compact store, elements the
+// model does not own are kept as raw XML in their position) and the streaming writer.
+
+#include "sheet/xlsx/XlsxParts.h"
+
+#include "core/Errors.h"
+#include "sheet/Workbook.h"
+#include "sheet/xlsx/XlsxXml.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <QHash>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// ---------------------------------------------------------------- small parsers
+
+bool ParseInt(const char *A, long long &AOut) {
+  if (!A) return false;
+  while (*A == ' ') ++A;
+  const char *end = A + std::strlen(A);
+  const auto r = std::from_chars(A, end, AOut);
+  return r.ec == std::errc() && r.ptr > A;
+}
+
+int IntAttr(const char *A, int ADefault) {
+  long long v;
+  return ParseInt(A, v) ? int(std::clamp<long long>(v, INT_MIN, INT_MAX)) : ADefault;
+}
+
+bool ParseDouble(const char *A, size_t ALen, double &AOut) {
+  const char *p = A, *end = A + ALen;
+  while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')) ++p;
+  while (end > p && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\n' || end[-1] == '\r')) --end;
+  if (p < end && *p == '+') ++p;
+  const auto r = std::from_chars(p, end, AOut);
+  return r.ec == std::errc() && r.ptr == end && p < end && std::isfinite(AOut);
+}
+
+bool BoolAttr(const char *A, bool ADefault = false) {
+  if (!A) return ADefault;
+  return std::strcmp(A, "1") == 0 || std::strcmp(A, "true") == 0;
+}
+
+// "AB12" -> zero-based row/col. ARow/ACol are -1 when the part is missing.
+bool ParseCellName(const char *A, int &ARow, int &ACol) {
+  int col = 0, letters = 0;
+  const char *p = A;
+  if (*p == '$') ++p;
+  for (; (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z'); ++p) {
+    col = col * 26 + ((*p & ~0x20) - 'A' + 1);
+    if (++letters > 3) return false;
+  }
+  if (*p == '$') ++p;
+  long long row = 0;
+  int digits = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    row = row * 10 + (*p - '0');
+    if (++digits > 9) return false;
+  }
+  if (*p != 0 || (letters == 0 && digits == 0)) return false;
+  ACol = letters ? col - 1 : -1;
+  ARow = digits ? int(qMin<long long>(row, INT_MAX)) - 1 : -1;
+  return true;
+}
+
+// ISO 8601 date/time text of a t="d" cell -> serial number of the workbook's date system.
+bool IsoToSerial(const QString &AText, bool ADate1904, double &ASerial) {
+  QDateTime dt = QDateTime::fromString(AText, Qt::ISODateWithMs);
+  if (!dt.isValid()) {
+    const QTime t = QTime::fromString(AText, Qt::ISODateWithMs);
+    if (!t.isValid()) return false;
+    ASerial = t.msecsSinceStartOfDay() / 86400000.0;
+    return true;
+  }
+  dt.setTimeSpec(Qt::UTC);
+  const QDate epoch = ADate1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
+  double days = double(epoch.daysTo(dt.date())) + dt.time().msecsSinceStartOfDay() / 86400000.0;
+  // Excel's serials count the phantom 1900-02-29, so dates before March 1900 are one less.
+  if (!ADate1904 && dt.date() < QDate(1900, 3, 1)) days -= 1;
+  ASerial = days;
+  return true;
+}
+
+// ---------------------------------------------------------------- reader
+
+class TSheetReader final : public TXmlStreamParser {
+public:
+  TSheetReader(TSheet &ASheet, TXlsxSheetExtras &AExtras, std::vector<TXlsxPendingLink> &ALinks,
+               const QString &APart, const QString &AFile)
+      : TXmlStreamParser(APart, AFile), FSheet(ASheet), FExtras(AExtras), FLinks(ALinks),
+        FStrings(ASheet.Workbook().Strings()), FStringCount(FStrings.Count()),
+        FDate1904(ASheet.Workbook().Date1904()) {
+    FCells.reserve(64);
+  }
+
+  void Done() {
+    if (!FSawRoot) Fail(QStringLiteral("缺少 worksheet 根元素"));
+  }
+
+protected:
+  void StartElement(const char *AName, const char **AAttrs) override {
+    const int depth = Depth();
+    if (FRawDepth) {
+      OpenRaw(AName, AAttrs);
+      return;
+    }
+    const std::string_view name = XmlLocalName(AName);
+    if (depth == 1) {
+      FSawRoot = true;
+      for (int i = 0; AAttrs[i]; i += 2) {
+        FExtras.RootAttributes.append(' ').append(AAttrs[i]).append("=\"");
+        AppendEscapedUtf8(FExtras.RootAttributes, AAttrs[i + 1], true);
+        FExtras.RootAttributes.append('"');
+      }
+      return;
+    }
+    if (depth == 2) {
+      FSection = name == "sheetData"    ? secSheetData
+                 : name == "cols"       ? secCols
+                 : name == "mergeCells" ? secMerge
+                 : name == "hyperlinks" ? secLinks
+                                        : secOther;
+      if (FSection != secOther || name == "dimension") {
+        FExtras.Items.push_back({QByteArray(name.data(), qsizetype(name.size())), QByteArray()});
+        return;
+      }
+      if (name == "legacyDrawing") {
+        if (const char *id = XmlPrefixedAttr(AAttrs, "id")) FExtras.VmlRelId = QString::fromUtf8(id);
+      }
+      FExtras.Items.push_back({QByteArray(name.data(), qsizetype(name.size())), QByteArray()});
+      FRawDepth = depth;
+      FRaw.clear();
+      OpenRaw(AName, AAttrs);
+      return;
+    }
+    if (FSection == secSheetData)
+      StartSheetData(depth, name, AAttrs);
+    else if (depth == 3 && FSection == secCols && name == "col")
+      ReadCol(AAttrs);
+    else if (depth == 3 && FSection == secMerge && name == "mergeCell")
+      ReadMerge(AAttrs);
+    else if (depth == 3 && FSection == secLinks && name == "hyperlink")
+      ReadHyperlink(AAttrs);
+  }
+
+  void EndElement(const char *AName) override {
+    const int depth = Depth();
+    if (FRawDepth) {
+      FRaw.append("</").append(AName).append('>');
+      if (depth == FRawDepth) {
+        FExtras.Items.back().Xml = FRaw;
+        FRawDepth = 0;
+        FRaw.clear();
+        FSection = secOther;
+      }
+      return;
+    }
+    if (depth == 2) {
+      if (FSection == secCols) FSheet.SetColumns(std::move(FColumns));
+      FSection = secOther;
+      return;
+    }
+    if (FSection != secSheetData) return;
+    const std::string_view name = XmlLocalName(AName);
+    if (depth == 3 && name == "row")
+      EndRow();
+    else if (depth == 4 && name == "c")
+      EndCell();
+    else if (FCollect && (name == "v" || name == "f" || name == "t")) {
+      FCollect = false;
+      if (name == "v") FHasValue = true;
+      else if (name == "f") { FFormulaText = FText; FHasFormula = true; }
+      else FInline += FText;
+    } else if (name == "rPh")
+      FInPhonetic = false;
+  }
+
+  void CharacterData(const char *AData, int ALen) override {
+    if (FRawDepth) {
+      AppendEscapedUtf8(FRaw, std::string_view(AData, size_t(ALen)), false);
+      return;
+    }
+    if (FCollect) FText.append(AData, size_t(ALen));
+  }
+
+private:
+  void OpenRaw(const char *AName, const char **AAttrs) {
+    FRaw.append('<').append(AName);
+    for (int i = 0; AAttrs[i]; i += 2) {
+      FRaw.append(' ').append(AAttrs[i]).append("=\"");
+      AppendEscapedUtf8(FRaw, AAttrs[i + 1], true);
+      FRaw.append('"');
+    }
+    FRaw.append('>');
+  }
+
+  [[noreturn]] void OutOfGrid() {
+    Fail(QStringLiteral("单元格位置超出 Excel 的范围（最多 1048576 行、16384 列）"));
+  }
+
+  // ---- sheetData
+  void StartSheetData(int ADepth, std::string_view AName, const char **AAttrs) {
+    if (ADepth == 3 && AName == "row") {
+      StartRow(AAttrs);
+    } else if (ADepth == 4 && AName == "c") {
+      StartCell(AAttrs);
+    } else if (ADepth == 5 && AName == "v") {
+      FCollect = true;
+      FText.clear();
+    } else if (ADepth == 5 && AName == "f") {
+      FCollect = true;
+      FText.clear();
+      ReadFormulaAttrs(AAttrs);
+    } else if (ADepth >= 6 && AName == "t" && FInlineOpen && !FInPhonetic) {
+      FCollect = true;
+      FText.clear();
+    } else if (ADepth == 5 && AName == "is") {
+      FInlineOpen = true;
+    } else if (AName == "rPh") {
+      FInPhonetic = true;
+    }
+  }
+
+  void StartRow(const char **AAttrs) {
+    FRow = TRowRecord();
+    FCells.clear();
+    FSorted = true;
+    int rowIndex = FLastRow + 1;
+    float height = -1;
+    for (int i = 0; AAttrs[i]; i += 2) {
+      const std::string_view a = XmlLocalName(AAttrs[i]);
+      const char *v = AAttrs[i + 1];
+      if (a == "r") {
+        long long r;
+        if (!ParseInt(v, r)) Fail(QStringLiteral("行号无效"));
+        if (r < 1 || r > KMaxRows) OutOfGrid();
+        rowIndex = int(r - 1);
+      } else if (a == "ht") {
+        double h;
+        if (ParseDouble(v, std::strlen(v), h) && h >= 0 && h < 1e5) height = float(h);
+      } else if (a == "s") {
+        FRow.Style = std::uint16_t(qBound(0, IntAttr(v, 0), 65535));
+      } else if (a == "customFormat") {
+        if (BoolAttr(v)) FRow.Flags |= TRowRecord::rfCustomFormat;
+      } else if (a == "hidden") {
+        if (BoolAttr(v)) FRow.Flags |= TRowRecord::rfHidden;
+      } else if (a == "customHeight") {
+        if (BoolAttr(v)) FRow.Flags |= TRowRecord::rfCustomHeight;
+      } else if (a == "outlineLevel") {
+        FRow.OutlineLevel = std::uint8_t(qBound(0, IntAttr(v, 0), 7));
+      } else if (a == "collapsed") {
+        if (BoolAttr(v)) FRow.Flags |= TRowRecord::rfCollapsed;
+      } else if (a == "thickTop") {
+        if (BoolAttr(v)) FRow.Flags |= TRowRecord::rfThickTop;
+      } else if (a == "thickBot") {
+        if (BoolAttr(v)) FRow.Flags |= TRowRecord::rfThickBottom;
+      }
+    }
+    if (rowIndex >= KMaxRows) OutOfGrid();
+    FRow.Index = rowIndex;
+    FRow.Height = height;
+    FLastRow = rowIndex;
+    FLastCol = -1;
+  }
+
+  void EndRow() {
+    if (!FSorted) {
+      std::stable_sort(FCells.begin(), FCells.end(),
+                       [](const TCellRecord &a, const TCellRecord &b) { return a.Col < b.Col; });
+      // Of repeated cells the last one wins, as in Excel.
+      std::vector<TCellRecord> unique;
+      for (const TCellRecord &c : FCells) {
+        if (!unique.empty() && unique.back().Col == c.Col) unique.back() = c;
+        else unique.push_back(c);
+      }
+      FCells.swap(unique);
+    }
+    if (FCells.empty() && !FRow.HasAttributes() && FRow.Style == 0) return;
+    FRow.Cells.assign(FCells.begin(), FCells.end()); // exact capacity: rows stay compact
+    FSheet.AppendRow(std::move(FRow));
+  }
+
+  void StartCell(const char **AAttrs) {
+    FCellRow = FLastRow;
+    FCellCol = FLastCol + 1;
+    FCellStyle = 0;
+    FCellType = 'n';
+    FTypeName.clear();
+    FHasValue = FHasFormula = FInlineOpen = FInPhonetic = false;
+    FInline.clear();
+    FText.clear();
+    FFormulaText.clear();
+    FFormulaKind = TFormulaKind::fkNormal;
+    FFormulaRef.clear();
+    FFormulaSi = -1;
+    FFormulaOptions.clear();
+    for (int i = 0; AAttrs[i]; i += 2) {
+      const char *n = AAttrs[i];
+      const char *v = AAttrs[i + 1];
+      if (n[0] == 'r' && n[1] == 0) {
+        int r, c;
+        if (!ParseCellName(v, r, c)) Fail(QStringLiteral("单元格引用“%1”无效").arg(QString::fromUtf8(v)));
+        if (c >= KMaxCols || r >= KMaxRows) OutOfGrid();
+        if (c >= 0) FCellCol = c;
+        if (r >= 0 && r != FLastRow) {
+          // A cell naming another row than its <row>: Excel takes the row of the element.
+          (void)r;
+        }
+      } else if (n[0] == 's' && n[1] == 0) {
+        FCellStyle = qBound(0, IntAttr(v, 0), 65535);
+      } else if (n[0] == 't' && n[1] == 0) {
+        FTypeName = v;
+        FCellType = FTypeName.empty() ? 'n' : FTypeName[0];
+      }
+    }
+    if (FCellCol >= KMaxCols) OutOfGrid();
+    if (FLastRow < 0) {
+      // A cell outside any row: treat as row 1.
+      FCellRow = 0;
+    }
+  }
+
+  void ReadFormulaAttrs(const char **AAttrs) {
+    for (int i = 0; AAttrs[i]; i += 2) {
+      const std::string_view a = XmlLocalName(AAttrs[i]);
+      const char *v = AAttrs[i + 1];
+      if (a == "t") {
+        if (std::strcmp(v, "shared") == 0) FFormulaKind = TFormulaKind::fkShared;
+        else if (std::strcmp(v, "array") == 0) FFormulaKind = TFormulaKind::fkArray;
+        else if (std::strcmp(v, "dataTable") == 0) FFormulaKind = TFormulaKind::fkDataTable;
+      } else if (a == "ref") {
+        FFormulaRef = v;
+      } else if (a == "si") {
+        FFormulaSi = IntAttr(v, -1);
+      } else {
+        FFormulaOptions.append({QString::fromUtf8(AAttrs[i]), QString::fromUtf8(v)});
+      }
+    }
+  }
+
+  std::uint32_t InternText(const QString &AText) {
+    auto it = FLocalStrings.constFind(AText);
+    if (it != FLocalStrings.constEnd()) return *it;
+    const auto index = std::uint32_t(FStrings.Add(AText));
+    FLocalStrings.insert(AText, index);
+    return index;
+  }
+
+  void EndCell() {
+    TCellRecord cell{};
+    cell.Col = std::uint16_t(FCellCol);
+    cell.Style = std::uint16_t(FCellStyle);
+    TCellType type = TCellType::ctEmpty;
+    switch (FCellType) {
+    case 's':
+      if (FTypeName == "s" && FHasValue) {
+        long long index;
+        if (ParseInt(FText.c_str(), index) && index >= 0 && index < FStringCount) {
+          type = TCellType::ctString;
+          cell.Value.Index = std::uint32_t(index);
+        }
+      } else if (FTypeName == "str" && (FHasValue || FHasFormula)) {
+        // A formula's text result; an empty <v/> is an empty text, not a missing value.
+        if (FHasValue) {
+          type = TCellType::ctString;
+          cell.Value.Index = InternText(DecodeEscapes(FText));
+        }
+      }
+      break;
+    case 'i':
+      type = TCellType::ctString;
+      cell.Value.Index = InternText(DecodeEscapes(FInline));
+      break;
+    case 'b':
+      if (FHasValue) {
+        type = TCellType::ctBoolean;
+        cell.Value.Index = (FText == "1" || FText == "true" || FText == "TRUE") ? 1 : 0;
+      }
+      break;
+    case 'e':
+      if (FHasValue) {
+        type = TCellType::ctError;
+        cell.Value.Index = InternText(QString::fromUtf8(FText.data(), qsizetype(FText.size())).trimmed());
+      }
+      break;
+    case 'd':
+      if (FHasValue) {
+        double serial;
+        if (IsoToSerial(QString::fromUtf8(FText.data(), qsizetype(FText.size())).trimmed(), FDate1904, serial)) {
+          type = TCellType::ctNumber;
+          cell.Value.Number = serial;
+        }
+      }
+      break;
+    default:
+      if (FHasValue) {
+        double v;
+        if (ParseDouble(FText.data(), FText.size(), v)) {
+          type = TCellType::ctNumber;
+          cell.Value.Number = v;
+        }
+      }
+      break;
+    }
+    if (type == TCellType::ctEmpty) cell.Value.Number = 0;
+    cell.Bits = std::uint32_t(type);
+    if (FHasFormula) AttachFormula(cell);
+    if (!FCells.empty() && FCells.back().Col >= cell.Col) FSorted = false;
+    FCells.push_back(cell);
+    FLastCol = FCellCol;
+  }
+
+  void AttachFormula(TCellRecord &ACell) {
+    const bool hasText = !FFormulaText.empty();
+    if (FFormulaKind == TFormulaKind::fkShared && !hasText) {
+      auto it = FSharedMasters.constFind(FFormulaSi);
+      if (it == FSharedMasters.constEnd()) return; // a child without its master: value only
+      ACell.Bits |= 0x10u | (std::uint32_t(*it + 1) << 5);
+      return;
+    }
+    TFormula f;
+    f.Text = QString::fromUtf8(FFormulaText.data(), qsizetype(FFormulaText.size()));
+    f.Kind = FFormulaKind;
+    f.MasterRow = FCellRow;
+    f.MasterCol = FCellCol;
+    f.SharedIndex = FFormulaSi;
+    f.Options = std::move(FFormulaOptions);
+    if (!FFormulaRef.empty()) ParseRangeRef(QString::fromUtf8(FFormulaRef.c_str()), f.Ref);
+    if (f.Kind == TFormulaKind::fkShared && f.Ref.IsEmpty()) f.Ref = {FCellCol, FCellRow, FCellCol, FCellRow};
+    const int id = FSheet.AddFormulaRecord(std::move(f));
+    if ((std::uint32_t(id) + 1) >= (1u << 27)) Fail(QStringLiteral("公式数量过多"));
+    if (FFormulaKind == TFormulaKind::fkShared && FFormulaSi >= 0) FSharedMasters.insert(FFormulaSi, id);
+    ACell.Bits |= std::uint32_t(id + 1) << 5;
+  }
+
+  // ---- other sections
+  void ReadCol(const char **AAttrs) {
+    TColumnRange c;
+    c.First = IntAttr(XmlAttr(AAttrs, "min"), 0) - 1;
+    c.Last = IntAttr(XmlAttr(AAttrs, "max"), 0) - 1;
+    if (c.First < 0 || c.Last < c.First) return;
+    if (c.First >= KMaxCols) return;
+    c.Last = qMin(c.Last, KMaxCols - 1);
+    if (const char *w = XmlAttr(AAttrs, "width")) {
+      double width;
+      if (ParseDouble(w, std::strlen(w), width) && width >= 0 && width <= 255) c.Width = width;
+    }
+    c.Style = std::uint16_t(qBound(0, IntAttr(XmlAttr(AAttrs, "style"), 0), 65535));
+    c.Hidden = BoolAttr(XmlAttr(AAttrs, "hidden"));
+    c.CustomWidth = BoolAttr(XmlAttr(AAttrs, "customWidth"));
+    c.BestFit = BoolAttr(XmlAttr(AAttrs, "bestFit"));
+    c.Collapsed = BoolAttr(XmlAttr(AAttrs, "collapsed"));
+    c.Phonetic = BoolAttr(XmlAttr(AAttrs, "phonetic"));
+    c.OutlineLevel = std::uint8_t(qBound(0, IntAttr(XmlAttr(AAttrs, "outlineLevel"), 0), 7));
+    // Overlapping ranges are invalid; keep what fits after the previous range.
+    if (!FColumns.empty() && c.First <= FColumns.back().Last) {
+      c.First = FColumns.back().Last + 1;
+      if (c.First > c.Last) return;
+    }
+    FColumns.push_back(c);
+  }
+
+  void ReadMerge(const char **AAttrs) {
+    TCellRange r;
+    if (const char *ref = XmlAttr(AAttrs, "ref"))
+      if (ParseRangeRef(QString::fromUtf8(ref), r) && (r.Left != r.Right || r.Top != r.Bottom))
+        FSheet.AddMergedRange(r);
+  }
+
+  void ReadHyperlink(const char **AAttrs) {
+    TXlsxPendingLink p;
+    const char *ref = XmlAttr(AAttrs, "ref");
+    if (!ref || !ParseRangeRef(QString::fromUtf8(ref), p.Link.Range)) return;
+    if (const char *id = XmlPrefixedAttr(AAttrs, "id")) p.RelId = QString::fromUtf8(id);
+    if (const char *v = XmlAttr(AAttrs, "location")) p.Link.Location = QString::fromUtf8(v);
+    if (const char *v = XmlAttr(AAttrs, "display")) p.Link.Display = QString::fromUtf8(v);
+    if (const char *v = XmlAttr(AAttrs, "tooltip")) p.Link.Tooltip = QString::fromUtf8(v);
+    FLinks.push_back(std::move(p));
+  }
+
+public:
+  // Excel writes characters XML cannot hold as _xHHHH_; undo that.
+  static QString DecodeEscapes(const std::string &AText) {
+    QString s = QString::fromUtf8(AText.data(), qsizetype(AText.size()));
+    if (!s.contains(QLatin1String("_x"))) return s;
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+      if (s[i] == u'_' && i + 6 < s.size() + 0 && s[i + 1] == u'x' && s[i + 6] == u'_') {
+        bool ok = false;
+        const uint code = s.mid(i + 2, 4).toUInt(&ok, 16);
+        if (ok) {
+          out += QChar(char16_t(code));
+          i += 6;
+          continue;
+        }
+      }
+      out += s[i];
+    }
+    return out;
+  }
+
+private:
+  TSheet &FSheet;
+  TXlsxSheetExtras &FExtras;
+  std::vector<TXlsxPendingLink> &FLinks;
+  TStringTable &FStrings;
+  const int FStringCount;
+  const bool FDate1904;
+  bool FSawRoot = false;
+  enum TSection { secOther, secSheetData, secCols, secMerge, secLinks };
+  TSection FSection = secOther;
+  int FRawDepth = 0;
+  QByteArray FRaw;
+
+  TRowRecord FRow;
+  std::vector<TCellRecord> FCells;
+  bool FSorted = true;
+  int FLastRow = -1, FLastCol = -1;
+
+  int FCellRow = 0, FCellCol = 0, FCellStyle = 0;
+  char FCellType = 'n';
+  std::string FTypeName;
+  bool FHasValue = false, FHasFormula = false, FCollect = false, FInlineOpen = false, FInPhonetic = false;
+  std::string FText, FInline, FFormulaText, FFormulaRef;
+  TFormulaKind FFormulaKind = TFormulaKind::fkNormal;
+  int FFormulaSi = -1;
+  QList<QPair<QString, QString>> FFormulaOptions;
+  QHash<int, int> FSharedMasters; // si -> formula id
+  QHash<QString, std::uint32_t> FLocalStrings;
+  std::vector<TColumnRange> FColumns;
+};
+
+} // namespace
+
+QString DecodeXlsxEscapes(const std::string &AText) { return TSheetReader::DecodeEscapes(AText); }
+
+void ReadWorksheet(const TZipReader &AZip, const QString &APart, TSheet &ASheet,
+                   TXlsxSheetExtras &AExtras, std::vector<TXlsxPendingLink> &ALinks,
+                   const std::function<void(qint64)> &AOnBytes) {
+  TSheetReader reader(ASheet, AExtras, ALinks, APart, AZip.Path());
+  AZip.Stream(APart, [&](const char *AData, qsizetype ASize) {
+    reader.Feed(AData, ASize);
+    if (AOnBytes) AOnBytes(ASize);
+  });
+  reader.Finish();
+  reader.Done();
+}
