@@ -249,6 +249,19 @@ void TFileListModel::UpdateItemPath(int ARow, const QString &AOldPath, const QSt
   emit dataChanged(index(ARow, fcName), index(ARow, fcFolder));
 }
 
+void TFileListModel::RefreshFileInfo(int ARow) {
+  const QString path = FilePath(ARow);
+  if (path.isEmpty() || !QFileInfo(path).isFile())
+    return;
+  const TRow fresh = MakeRow(FRows[size_t(ARow)].Entry, path);
+  TRow &row = FRows[size_t(ARow)];
+  row.SizeText = fresh.SizeText;
+  row.SizeKey = fresh.SizeKey;
+  row.TimeText = fresh.TimeText;
+  row.TimeKey = fresh.TimeKey;
+  emit dataChanged(index(ARow, fcSize), index(ARow, fcTime));
+}
+
 void TFileListModel::RemoveRows(QList<int> ARows) {
   std::sort(ARows.begin(), ARows.end(), std::greater<int>());
   ARows.erase(std::unique(ARows.begin(), ARows.end()), ARows.end());

@@ -51,6 +51,9 @@ public:
   // Replaces AOldPath's entry by ANewPath (or appends ANewPath when AOldPath is not listed) and
   // points the row at it; name and folder follow, size and time stay as they were.
   void UpdateItemPath(int ARow, const QString &AOldPath, const QString &ANewPath);
+  // Reads size and time of the row's file afresh (after a rewrite in place); a row whose file is
+  // gone keeps its texts.
+  void RefreshFileInfo(int ARow);
   // Removes the given rows and their master entries.
   void RemoveRows(QList<int> ARows);
 

@@ -163,6 +163,9 @@ private slots:
     model.AddFiles({MakeFile(Tmp("a.xlsx")), MakeFile(Tmp("b.xls")), Tmp("gone.xlsx")});
     model.ApplyFilter(QStringLiteral("a"));
     model.SortByColumn(TFileListModel::fcSize, true);
+    MakeFile(Tmp("a.xlsx"), 2048);
+    model.RefreshFileInfo(0);
+    QCOMPARE(model.RowText(0, TFileListModel::fcSize), QStringLiteral("2.0 KB"));
     model.UpdateItemPath(0, Tmp("a.xlsx"), Tmp("c.xlsx"));
     model.RemoveRows({0});
     QCOMPARE(model.AllFiles(), QStringList({Tmp("b.xls"), Tmp("gone.xlsx")}));
