@@ -1,6 +1,7 @@
 // The fast .xlsx metadata reader: its text-search building blocks, whole packages built in the
 // test (ordinary, odd and hostile), and the real-world corpus against the oracle's raw facts.
 
+#include "PackageBuilder.h"
 #include "TestSupport.h"
 #include "core/Errors.h"
 #include "scan/XlsxMetaReader.h"
@@ -21,7 +22,6 @@
 namespace {
 
 using TMetas = std::vector<std::unique_ptr<TXlsxSheetMeta>>;
-using TMembers = std::vector<std::pair<QString, QByteArray>>;
 
 std::string_view V(const QByteArray &A) { return std::string_view(A.constData(), static_cast<size_t>(A.size())); }
 std::string_view V(const char *A) { return std::string_view(A); }
@@ -209,44 +209,6 @@ TEST(XlsxMetaReader, EarlyStopAgreesWithWholePrefix) {
 
 // ---------------------------------------------------------------------------------------------
 // Whole packages
-
-struct TSheetSpec {
-  QByteArray Name;
-  QByteArray Xml;                          // the worksheet part ("" for none)
-  QByteArray State = "";                   // state attribute ("" for none)
-  QByteArray Target = "";                  // relationship target ("" = worksheets/sheetN.xml)
-  QByteArray Type = "worksheet";           // relationship type's last segment
-};
-
-TMembers Package(const std::vector<TSheetSpec> &ASheets, const QByteArray &AShared = QByteArray()) {
-  QByteArray wb = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<workbook xmlns=\"m\" xmlns:r=\"r\"><sheets>";
-  QByteArray rels = "<Relationships xmlns=\"p\">";
-  TMembers members;
-  for (size_t i = 0; i < ASheets.size(); ++i) {
-    const TSheetSpec &s = ASheets[i];
-    const QByteArray id = "rId" + QByteArray::number(static_cast<int>(i) + 1);
-    const QByteArray file = "worksheets/sheet" + QByteArray::number(static_cast<int>(i) + 1) + ".xml";
-    wb += "<sheet name=\"" + s.Name + "\" sheetId=\"" + QByteArray::number(static_cast<int>(i) + 1) + "\"" +
-          (s.State.isEmpty() ? QByteArray() : " state=\"" + s.State + "\"") + " r:id=\"" + id + "\"/>";
-    rels += "<Relationship Id=\"" + id + "\" Type=\"http://schemas/relationships/" + s.Type + "\" Target=\"" +
-            (s.Target.isEmpty() ? file : s.Target) + "\"/>";
-    if (!s.Xml.isEmpty())
-      members.emplace_back(QStringLiteral("xl/") + QString::fromUtf8(file), s.Xml);
-  }
-  members.emplace_back(QStringLiteral("xl/workbook.xml"), wb + "</sheets></workbook>");
-  members.emplace_back(QStringLiteral("xl/_rels/workbook.xml.rels"), rels + "</Relationships>");
-  if (!AShared.isEmpty())
-    members.emplace_back(QStringLiteral("xl/sharedStrings.xml"), AShared);
-  return members;
-}
-
-QByteArray Sheet(const QByteArray &ADimension, const QByteArray &ARows) {
-  return "<?xml version=\"1.0\"?>\n<worksheet xmlns=\"m\">" +
-         (ADimension.isNull() ? QByteArray() : "<dimension ref=\"" + ADimension + "\"/>") +
-         "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews><cols><col min=\"1\" max=\"3\" width=\"9\"/></cols>"
-         "<sheetData>" +
-         ARows + "</sheetData></worksheet>";
-}
 
 class XlsxMetaReaderPackage : public ::testing::Test {
 protected:
