@@ -87,6 +87,85 @@ bool IsoToSerial(const QString &AText, bool ADate1904, double &ASerial) {
   return true;
 }
 
+// ---------------------------------------------------------------- formula rows
+
+bool IsIdentByte(char A) {
+  const auto u = static_cast<unsigned char>(A);
+  return (A >= 'a' && A <= 'z') || (A >= 'A' && A <= 'Z') || (A >= '0' && A <= '9') || A == '_' ||
+         A == '.' || A == '\\' || u >= 0x80;
+}
+bool IsDigitByte(char A) { return A >= '0' && A <= '9'; }
+bool IsLetterByte(char A) { return (A >= 'a' && A <= 'z') || (A >= 'A' && A <= 'Z'); }
+
+// True when ACur is exactly what ShiftFormulaReferences makes of APrev one row further down:
+// every relative row number of an A1 reference one larger, everything else the same. Anything
+// this check is unsure about (whole-row ranges, odd tokens) answers false, which only costs the
+// sharing, never correctness.
+bool SameOneRowDown(const std::string &APrev, const std::string &ACur) {
+  const size_t n = APrev.size(), m = ACur.size();
+  size_t i = 0, j = 0;
+  while (i < n && j < m) {
+    const char a = APrev[i];
+    if (a == '"' || a == '\'' || a == '[') {
+      // Literal, quoted sheet name or bracketed part: must match byte for byte.
+      const char close = a == '[' ? ']' : a;
+      size_t k = i + 1;
+      int depth = 1;
+      while (k < n) {
+        if (a == '[' && APrev[k] == '[') ++depth;
+        if (APrev[k] == close) {
+          if (a != '[' && k + 1 < n && APrev[k + 1] == close) { k += 2; continue; }
+          if (a != '[' || --depth == 0) break;
+        }
+        ++k;
+      }
+      const size_t len = qMin(k + 1, n) - i;
+      if (ACur.compare(j, len, APrev, i, len) != 0) return false;
+      i += len;
+      j += len;
+      continue;
+    }
+    if (IsDigitByte(a)) {
+      size_t pe = i, ce = j;
+      while (pe < n && IsDigitByte(APrev[pe])) ++pe;
+      while (ce < m && IsDigitByte(ACur[ce])) ++ce;
+      if (ce == j) return false;
+      // Is this the row part of a relative A1 reference?  Letters (1-3, a column up to XFD)
+      // directly before, a token start before them, and no name or call after.
+      size_t ls = i;
+      while (ls > 0 && IsLetterByte(APrev[ls - 1])) --ls;
+      const size_t letters = i - ls;
+      bool tokenStart = ls == 0 || !IsIdentByte(APrev[ls - 1]);
+      if (ls > 0 && APrev[ls - 1] == '$') tokenStart = ls == 1 || !IsIdentByte(APrev[ls - 2]);
+      int col = 0;
+      for (size_t k = ls; k < i; ++k) col = col * 26 + ((APrev[k] & ~0x20) - 'A' + 1);
+      const char after = pe < n ? APrev[pe] : 0;
+      const bool endsToken = !(IsIdentByte(after) || after == '(' || after == '!');
+      const bool before = i > 0 ? APrev[i - 1] : 0;
+      (void)before;
+      if (letters >= 1 && letters <= 3 && col <= KMaxCols && tokenStart && endsToken && pe - i <= 7) {
+        long long p = std::stoll(APrev.substr(i, pe - i)), c = ce - j <= 8 ? std::stoll(ACur.substr(j, ce - j)) : -1;
+        if (p < 1 || c != p + 1 || c > KMaxRows) return false;
+      } else {
+        // A number, an absolute row or part of a name: must stay the same, and must not be a
+        // whole-row range (1:3), which does move.
+        if (pe - i != ce - j || ACur.compare(j, ce - j, APrev, i, pe - i) != 0) return false;
+        if (after == ':' || (i > 0 && APrev[i - 1] == ':')) {
+          const bool cellRow = letters >= 1 || (i > 0 && APrev[i - 1] == '$' && i > 1 && IsLetterByte(APrev[i - 2]));
+          if (!cellRow) return false;
+        }
+      }
+      i = pe;
+      j = ce;
+      continue;
+    }
+    if (a != ACur[j]) return false;
+    ++i;
+    ++j;
+  }
+  return i == n && j == m;
+}
+
 // ---------------------------------------------------------------- reader
 
 class TSheetReader final : public TXmlStreamParser {
@@ -424,6 +503,21 @@ private:
       ACell.Bits |= 0x10u | (std::uint32_t(*it + 1) << 5);
       return;
     }
+    // A plain formula that is the one above it moved down a row ("=D2*G2", "=D3*G3", ...)
+    // refers to that formula instead of holding its own copy: a column of a million such
+    // formulas costs one record. It is still written back as a plain formula.
+    const bool plain = FFormulaKind == TFormulaKind::fkNormal && FFormulaOptions.isEmpty() && hasText;
+    TColumnFormula *column = nullptr;
+    if (plain) {
+      if (FColumnFormulas.empty()) FColumnFormulas.resize(KMaxCols);
+      column = &FColumnFormulas[size_t(FCellCol)];
+      if (column->Id >= 0 && column->Row == FCellRow - 1 && SameOneRowDown(column->Text, FFormulaText)) {
+        ACell.Bits |= 0x10u | (std::uint32_t(column->Id + 1) << 5);
+        column->Row = FCellRow;
+        column->Text.swap(FFormulaText);
+        return;
+      }
+    }
     TFormula f;
     f.Text = QString::fromUtf8(FFormulaText.data(), qsizetype(FFormulaText.size()));
     f.Kind = FFormulaKind;
@@ -437,6 +531,11 @@ private:
     if ((std::uint32_t(id) + 1) >= (1u << 27)) Fail(QStringLiteral("公式数量过多"));
     if (FFormulaKind == TFormulaKind::fkShared && FFormulaSi >= 0) FSharedMasters.insert(FFormulaSi, id);
     ACell.Bits |= std::uint32_t(id + 1) << 5;
+    if (column) {
+      column->Id = id;
+      column->Row = FCellRow;
+      column->Text.swap(FFormulaText);
+    }
   }
 
   // ---- other sections
@@ -485,6 +584,39 @@ private:
   }
 
 public:
+  // Complete <row> elements (the text between the sheetData tags, cut after a row's end) parsed
+  // in place with pugixml, which is several times faster than expat on this bulk of the part;
+  // the cells go through the same code as the streaming path.
+  void ProcessRows(char *AData, size_t ALen) {
+    const pugi::xml_parse_result r = FRowDoc.load_buffer_inplace(
+        AData, ALen, pugi::parse_fragment | pugi::parse_escapes | pugi::parse_eol | pugi::parse_ws_pcdata_single);
+    if (!r)
+      Fail(QStringLiteral("XML 格式错误（%1）").arg(QString::fromUtf8(r.description())));
+    for (pugi::xml_node row = FRowDoc.first_child(); row; row = row.next_sibling()) {
+      if (row.type() != pugi::node_element || XmlLocalName(row.name()) != "row") continue;
+      StartRow(Attrs(row));
+      for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+        if (c.type() != pugi::node_element || XmlLocalName(c.name()) != "c") continue;
+        StartCell(Attrs(c));
+        for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling()) {
+          const std::string_view n = XmlLocalName(k.name());
+          if (n == "v") {
+            FText = k.child_value();
+            FHasValue = true;
+          } else if (n == "f") {
+            ReadFormulaAttrs(Attrs(k));
+            FFormulaText = k.child_value();
+            FHasFormula = true;
+          } else if (n == "is") {
+            CollectInline(k, 0);
+          }
+        }
+        EndCell();
+      }
+      EndRow();
+    }
+  }
+
   // Excel writes characters XML cannot hold as _xHHHH_; undo that.
   static QString DecodeEscapes(const std::string &AText) {
     QString s = QString::fromUtf8(AText.data(), qsizetype(AText.size()));
@@ -507,6 +639,27 @@ public:
   }
 
 private:
+  const char **Attrs(pugi::xml_node ANode) {
+    FAttrs.clear();
+    for (pugi::xml_attribute a = ANode.first_attribute(); a; a = a.next_attribute()) {
+      FAttrs.push_back(a.name());
+      FAttrs.push_back(a.value());
+    }
+    FAttrs.push_back(nullptr);
+    return FAttrs.data();
+  }
+
+  void CollectInline(pugi::xml_node ANode, int ADepth) {
+    if (ADepth > 16) Fail(QStringLiteral("XML 嵌套层数过深"));
+    for (pugi::xml_node k = ANode.first_child(); k; k = k.next_sibling()) {
+      const std::string_view n = XmlLocalName(k.name());
+      if (n == "t") FInline += k.child_value();
+      else if (n != "rPh" && k.type() == pugi::node_element) CollectInline(k, ADepth + 1);
+    }
+  }
+
+  pugi::xml_document FRowDoc;
+  std::vector<const char *> FAttrs;
   TSheet &FSheet;
   TXlsxSheetExtras &FExtras;
   std::vector<TXlsxPendingLink> &FLinks;
@@ -533,6 +686,11 @@ private:
   int FFormulaSi = -1;
   QList<QPair<QString, QString>> FFormulaOptions;
   QHash<int, int> FSharedMasters; // si -> formula id
+  struct TColumnFormula {
+    int Id = -1, Row = -1;
+    std::string Text;
+  };
+  std::vector<TColumnFormula> FColumnFormulas; // last plain formula per column
   QHash<QString, std::uint32_t> FLocalStrings;
   std::vector<TColumnRange> FColumns;
 };
@@ -541,14 +699,130 @@ private:
 
 QString DecodeXlsxEscapes(const std::string &AText) { return TSheetReader::DecodeEscapes(AText); }
 
+namespace {
+
+// Hands the sheet part to the reader: everything outside <sheetData> to the streaming expat
+// parser (it keeps the raw elements), the rows themselves in batches of complete <row> elements
+// to the pugixml path. Tags are found by a plain search; anything odd there ends in a format
+// error from one of the two parsers.
+class TSheetSplitter {
+public:
+  explicit TSheetSplitter(TSheetReader &AReader) : FReader(AReader) {}
+
+  void Feed(const char *AData, size_t ALen) {
+    FPending.append(AData, ALen);
+    Pump(false);
+  }
+
+  void Finish() {
+    Pump(true);
+    if (FMode == 1) {
+      // The part ended inside sheetData: hand what is there to the rows parser, then let expat
+      // report the truncated document.
+      FReader.Feed(FPending.data(), qsizetype(FPending.size()));
+      FPending.clear();
+    }
+    FReader.Finish();
+  }
+
+private:
+  static bool IsNameChar(char A) {
+    return (A >= 'a' && A <= 'z') || (A >= 'A' && A <= 'Z') || (A >= '0' && A <= '9') || A == '_' || A == '-' || A == '.';
+  }
+
+  // Finds the sheetData start tag; returns the index after its '>' or npos.
+  size_t FindOpen(bool &ASelfClosing, size_t &AKeepFrom) {
+    size_t from = 0;
+    AKeepFrom = FPending.size() > 512 ? FPending.size() - 512 : 0;
+    for (;;) {
+      const size_t i = FPending.find("sheetData", from);
+      if (i == std::string::npos) return std::string::npos;
+      from = i + 1;
+      size_t start = i;
+      std::string prefix;
+      if (start > 0 && FPending[start - 1] == ':') {
+        size_t j = start - 1;
+        while (j > 0 && IsNameChar(FPending[j - 1])) --j;
+        prefix = FPending.substr(j, start - j);
+        start = j;
+      }
+      if (start == 0 || FPending[start - 1] != '<') continue;
+      const size_t after = i + 9;
+      if (after >= FPending.size()) {
+        AKeepFrom = start - 1;
+        return std::string::npos;
+      }
+      const char next = FPending[after];
+      if (next != '>' && next != '/' && next != ' ' && next != '\t' && next != '\r' && next != '\n') continue;
+      const size_t gt = FPending.find('>', after);
+      if (gt == std::string::npos) {
+        AKeepFrom = start - 1;
+        return std::string::npos;
+      }
+      ASelfClosing = FPending[gt - 1] == '/';
+      FEndTag = "</" + prefix + "sheetData";
+      FRowEnd = "</" + prefix + "row>";
+      return gt + 1;
+    }
+  }
+
+  void Pump(bool AFinal) {
+    for (;;) {
+      if (FMode == 0) {
+        bool selfClosing = false;
+        size_t keepFrom = 0;
+        const size_t open = FindOpen(selfClosing, keepFrom);
+        if (open == std::string::npos) {
+          const size_t feed = AFinal ? FPending.size() : keepFrom;
+          FReader.Feed(FPending.data(), qsizetype(feed));
+          FPending.erase(0, feed);
+          return;
+        }
+        FReader.Feed(FPending.data(), qsizetype(open));
+        FPending.erase(0, open);
+        FMode = selfClosing ? 2 : 1;
+        continue;
+      }
+      if (FMode == 1) {
+        const size_t end = FPending.find(FEndTag);
+        if (end != std::string::npos) {
+          FReader.ProcessRows(FPending.data(), end);
+          FPending.erase(0, end);
+          FMode = 2;
+          continue;
+        }
+        const size_t cut = FPending.rfind(FRowEnd);
+        if (cut != std::string::npos) {
+          const size_t upto = cut + FRowEnd.size();
+          FReader.ProcessRows(FPending.data(), upto);
+          FPending.erase(0, upto);
+        } else if (FPending.size() > (size_t(256) << 20)) {
+          throw TFileFormatError(QStringLiteral("工作簿文件已损坏，工作表中的一行数据过大"));
+        }
+        return;
+      }
+      FReader.Feed(FPending.data(), qsizetype(FPending.size()));
+      FPending.clear();
+      return;
+    }
+  }
+
+  TSheetReader &FReader;
+  std::string FPending, FEndTag, FRowEnd;
+  int FMode = 0; // 0 before the rows, 1 in the rows, 2 after them
+};
+
+} // namespace
+
 void ReadWorksheet(const TZipReader &AZip, const QString &APart, TSheet &ASheet,
                    TXlsxSheetExtras &AExtras, std::vector<TXlsxPendingLink> &ALinks,
                    const std::function<void(qint64)> &AOnBytes) {
   TSheetReader reader(ASheet, AExtras, ALinks, APart, AZip.Path());
+  TSheetSplitter splitter(reader);
   AZip.Stream(APart, [&](const char *AData, qsizetype ASize) {
-    reader.Feed(AData, ASize);
+    splitter.Feed(AData, size_t(ASize));
     if (AOnBytes) AOnBytes(ASize);
   });
-  reader.Finish();
+  splitter.Finish();
   reader.Done();
 }

@@ -276,7 +276,10 @@ private:
     if (id < 0 || id >= int(FSheet.Formulas().size())) return;
     const TFormula &f = FSheet.Formulas()[size_t(id)];
     if (C.IsSharedChild()) {
-      if (FMasterAlive[size_t(id)]) {
+      // Children of a plain formula (shared by the reader to save memory) are written out in
+      // full, as they came; children of Excel's shared formulas stay shared while their master
+      // is there.
+      if (f.Kind == TFormulaKind::fkShared && FMasterAlive[size_t(id)]) {
         FBuffer.append("<f t=\"shared\" si=\"");
         AppendInt(FBuffer, f.SharedIndex);
         FBuffer.append("\"/>");
