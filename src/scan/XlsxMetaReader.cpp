@@ -19,10 +19,13 @@ constexpr size_t KNone = TView::npos;
 constexpr qint64 KSheetPrefixBytes = 1024 * 1024;
 // The prefix is inflated in growing steps and parsed after each, so that a sheet whose header
 // rows close early costs a few kilobytes of inflating, not a mebibyte.
-constexpr qint64 KFirstPrefixStep = 8 * 1024;
+constexpr qint64 KFirstPrefixStep = 4 * 1024;
 // The group column is streamed in chunks of this size.
 constexpr qint64 KColumnChunkBytes = 1024 * 1024;
-constexpr qint64 KSharedChunkBytes = 64 * 1024;
+// The shared-string table is read in steps that start small and grow, as the header texts
+// usually sit at its very start.
+constexpr qint64 KFirstSharedChunkBytes = 8 * 1024;
+constexpr qint64 KMaxSharedChunkBytes = 256 * 1024;
 // Bounds against hostile packages: a workbook-level part larger than this is unreadable, and a
 // single cell or shared-string item that never closes within this much text is rejected instead
 // of growing the carry-over without end.
@@ -356,10 +359,12 @@ public:
     QByteArray buf;
     qint64 itemIndex = 0;
     std::unique_ptr<TTags> tags;
+    qint64 chunk = KFirstSharedChunkBytes;
     for (;;) {
       bool last = false;
       try {
-        last = stream->Read(buf, KSharedChunkBytes) == 0;
+        last = stream->Read(buf, chunk) == 0;
+        chunk = std::min(chunk * 2, KMaxSharedChunkBytes);
       } catch (const TTabulyxError &) {
         FWanted.clear(); // the table could not be read
         return;

@@ -84,11 +84,12 @@ bool TZipArchive::ReadAll(qint64 AIndex, QByteArray &AOut, qint64 AMaxBytes) con
     return false;
   try {
     std::unique_ptr<TZipMemberStream> stream = OpenStream(AIndex);
-    // The directory's size is a hint only; a hostile package may state anything.
+    // The directory's size is a hint only; a hostile package may state anything. Read what it
+    // states, then in small steps until the member really ends.
     const qint64 hint = static_cast<qint64>(std::min<quint64>(stream->Size(), static_cast<quint64>(AMaxBytes)));
     AOut.reserve(hint + 1);
     for (;;) {
-      const qint64 chunk = std::max<qint64>(64 * 1024, hint - AOut.size());
+      const qint64 chunk = AOut.size() < hint ? hint - AOut.size() : 4 * 1024;
       if (stream->Read(AOut, chunk) == 0)
         break;
       if (AOut.size() > AMaxBytes) {
