@@ -46,7 +46,8 @@ def run_timed(name, argv, timeout=1800):
     if elapsed:
         parts = [float(p) for p in elapsed.group(1).split(":")]
         wall = sum(p * 60 ** i for i, p in enumerate(reversed(parts)))
-    own_err = proc.stderr.split("\tCommand being timed:")[0].strip()
+    own_err = "\n".join(line for line in proc.stderr.split("\tCommand being timed:")[0].splitlines()
+                        if line.strip() and not line.startswith("Command "))
     return Result(name, proc.returncode == 0, wall, int(rss.group(1)) if rss else 0,
                   proc.stdout, own_err)
 
@@ -96,41 +97,48 @@ def main():
         print(f"generated {small_dir}: {r.stdout.strip()} in {r.wall:.1f} s")
         small_files = sorted(glob.glob(os.path.join(small_dir, "*.xlsx")))
 
-    py = sys.executable or "python3"
+    # Debian's interpreter, which has python3-openpyxl (a pyenv or venv python may not).
+    py = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else (sys.executable or "python3")
     opx = os.path.join(HERE, "openpyxl_load.py")
     results = {}
 
-    def task(key, name, argv):
+    def task(key, name, argv, repeat=1):
+        """Runs a task repeat times and keeps the run with the median wall time."""
         print(f"  running: {name} ...", flush=True)
-        r = run_timed(name, argv)
+        runs = sorted((run_timed(name, argv) for _ in range(max(1, repeat))), key=lambda r: r.wall)
+        r = runs[len(runs) // 2]
+        if len(runs) > 1:
+            r.name += f" [median of {len(runs)}]"
         results[key] = r
         return r
 
+    n = args.repeat
     # Baseline: the same program on one small workbook (process, Qt and libraries).
-    task("base", "tabulyx-cli info, one small workbook (baseline)", [cli, "info", small_files[0]])
-    task("load", "ours: load big (tabulyx-cli info)", [cli, "info", big])
+    task("base", "tabulyx-cli info, one small workbook (baseline)", [cli, "info", small_files[0]], n)
+    task("load", "ours: load big (tabulyx-cli info)", [cli, "info", big], n)
     task("convert", "ours: load+save big (tabulyx-cli convert)",
-         [cli, "convert", big, os.path.join(out_dir, "big-convert.xlsx")])
+         [cli, "convert", big, os.path.join(out_dir, "big-convert.xlsx")], n)
     task("rt", "ours: load | save big in one process (sheet_roundtrip)",
-         [roundtrip, "--save-dir", out_dir, big])
+         [roundtrip, "--save-dir", out_dir, big], n)
     task("disp", "ours: load big + every display text (sheet_roundtrip --display)",
-         [roundtrip, "--display", big])
+         [roundtrip, "--display", big], n)
     task("lxw", "libxlsxwriter constant_memory: write the same cells",
-         [gen, "big", os.path.join(out_dir, "big-lxw.xlsx"), "--constant-memory"])
+         [gen, "big", os.path.join(out_dir, "big-lxw.xlsx"), "--constant-memory"], n)
     task("opx_ro", "openpyxl read_only: load big, all cells", [py, opx, "readonly", big])
     if not args.skip_openpyxl_normal:
         task("opx_full", "openpyxl normal: load big, all cells", [py, opx, "normal", big])
-    task("s_load", "ours: load 300 small (tabulyx-cli info, one process)", [cli, "info"] + small_files)
+    task("s_load", "ours: load 300 small (tabulyx-cli info, one process)",
+         [cli, "info"] + small_files, n)
     task("s_rt", "ours: load+save 300 small (sheet_roundtrip, one process)",
-         [roundtrip, "--save-dir", os.path.join(out_dir, "small")] + small_files)
+         [roundtrip, "--save-dir", os.path.join(out_dir, "small")] + small_files, n)
     task("s_opx_ro", "openpyxl read_only: load 300 small", [py, opx, "readonly"] + small_files)
     task("s_opx_full", "openpyxl normal: load 300 small", [py, opx, "normal"] + small_files)
 
     print()
-    print(f"{'task':<66} {'wall s':>8} {'peak MB':>9}  status")
+    print(f"{'task':<78} {'wall s':>8} {'peak MB':>9}  status")
     for r in results.values():
         status = "ok" if r.ok else "FAILED: " + (r.stderr.splitlines()[-1] if r.stderr else "?")
-        print(f"{r.name:<66} {r.wall:8.2f} {r.rss_kb / 1024:9.1f}  {status}")
+        print(f"{r.name:<78} {r.wall:8.2f} {r.rss_kb / 1024:9.1f}  {status}")
 
     cells = results["rt"].field("cells") or results["opx_ro"].field("cells")
     print()
