@@ -10,6 +10,7 @@
 #include "sheet/Workbook.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -96,6 +97,24 @@ QString HeaderText(const std::vector<QStringList> &ATexts, int ARow, int ASlot) 
   return ATexts[ARow][ASlot];
 }
 
+// The common loop of the dialogs whose scan is a list of records per workbook: the cache first,
+// else ABuild(i, path); a list with records is cached.
+template <typename TRecord, typename TGet, typename TPut, typename TBuild>
+TOwnedList<TRecord> ScanLists(const QStringList &APaths, TProgressSink *AProgress, TGet AGet, TPut APut, TBuild ABuild) {
+  TOwnedList<TRecord> result;
+  for (int i = 0; i < APaths.size(); ++i) {
+    const QString &path = APaths[i];
+    std::optional<TOwnedList<TRecord>> hit = AGet(path);
+    TOwnedList<TRecord> records = hit ? std::move(*hit) : ABuild(i, path);
+    if (!hit && !records.empty())
+      APut(path, records);
+    for (auto &r : records)
+      result.push_back(std::move(r));
+    Report(AProgress, i, APaths.size());
+  }
+  return result;
+}
+
 } // namespace
 
 qint64 ScanFileReads() { return GFileReads; }
@@ -116,121 +135,112 @@ QString MakeColumnKey(const QStringList &AHeaderTexts, int ACol) {
 // ---------------------------------------------------------------------------------------------
 // Book merge and book split
 
+namespace {
+
+// What book merge and book split record of one sheet.
+struct TSheetFacts {
+  int Index = 0;
+  QString Name;
+  bool Hidden = false;
+  int Rows = 0;
+  int Cols = 0;
+  bool Empty = true;
+};
+
+// Every sheet by the fast path, or every table view by the full load (a used range of at most
+// one cell whose cell is empty counts as empty). False when the full load failed (logged).
+// ASheetCount is the number of sheets of any kind.
+bool ReadSheetFacts(const QString &APath, int AHeaderRows, TFullLoader &ALoader,
+                    std::vector<std::unique_ptr<TXlsxSheetMeta>> &AMetas, std::vector<TSheetFacts> &AFacts,
+                    int &ASheetCount) {
+  AFacts.clear();
+  if (FastRead(APath, AHeaderRows, -1, nullptr, AMetas)) {
+    for (const auto &m : AMetas)
+      AFacts.push_back({m->SheetIndex, m->SheetName, m->IsHidden, FastRowCount(*m), FastColCount(*m), m->IsEmptySheet});
+    ASheetCount = static_cast<int>(AMetas.size());
+    return true;
+  }
+  try {
+    const TWorkbook &book = ALoader.Load(APath, nullptr);
+    ASheetCount = book.SheetCount();
+    for (int s = 0; s < book.SheetCount(); ++s) {
+      const TSheet &sheet = book.Sheet(s);
+      if (!sheet.IsTableView())
+        continue;
+      const TCellRange area = sheet.UsedArea();
+      const bool empty = IsEmptyByCellTest(sheet, area);
+      AFacts.push_back({s, sheet.Name(), sheet.State() != TSheetState::ssVisible, FullRowCount(area, empty),
+                        FullColCount(area), empty});
+    }
+    return true;
+  } catch (const std::exception &e) {
+    LogWarning(QStringLiteral("打开源工作簿失败[") + FileNameOf(APath) + QStringLiteral("]：") + ErrorText(e));
+    AFacts.clear();
+    return false;
+  }
+}
+
+} // namespace
+
 TSheetMetaList ScanBookMergeSources(const QStringList &APaths, TProgressSink *AProgress) {
-  TSheetMetaList result;
   TFullLoader loader;
   std::vector<std::unique_ptr<TXlsxSheetMeta>> metas;
-  for (int i = 0; i < APaths.size(); ++i) {
-    const QString &path = APaths[i];
-    if (std::optional<TSheetMetaList> hit = GBookMergeScanCache.TryGet(path)) {
-      for (auto &r : *hit)
-        result.push_back(std::move(r));
-      Report(AProgress, i, APaths.size());
-      continue;
-    }
-    TSheetMetaList records;
-    auto add = [&](int AIndex, const QString &AName, int ARows, int ACols) {
-      auto r = std::make_unique<TSheetMeta>();
-      r->BookPath = path;
-      r->SheetIndex = AIndex;
-      r->SheetName = AName;
-      r->RowCount = ARows;
-      r->ColCount = ACols;
-      r->Action = 1;
-      records.push_back(std::move(r));
-    };
-    if (FastRead(path, 0, -1, nullptr, metas)) {
-      for (const auto &m : metas)
-        add(m->SheetIndex, m->SheetName, FastRowCount(*m), FastColCount(*m));
-    } else {
-      try {
-        const TWorkbook &book = loader.Load(path, nullptr);
-        for (int s = 0; s < book.SheetCount(); ++s) {
-          const TSheet &sheet = book.Sheet(s);
-          if (!sheet.IsTableView())
-            continue;
-          const TCellRange area = sheet.UsedArea();
-          add(s, sheet.Name(), FullRowCount(area, IsEmptyByCellTest(sheet, area)), FullColCount(area));
+  std::vector<TSheetFacts> facts;
+  return ScanLists<TSheetMeta>(
+      APaths, AProgress, [](const QString &P) { return GBookMergeScanCache.TryGet(P); },
+      [](const QString &P, const TSheetMetaList &L) { GBookMergeScanCache.Put(P, L); },
+      [&](int, const QString &APath) {
+        TSheetMetaList records;
+        int sheetCount = 0;
+        ReadSheetFacts(APath, 0, loader, metas, facts, sheetCount);
+        for (const TSheetFacts &f : facts) {
+          auto r = std::make_unique<TSheetMeta>();
+          r->BookPath = APath;
+          r->SheetIndex = f.Index;
+          r->SheetName = f.Name;
+          r->RowCount = f.Rows;
+          r->ColCount = f.Cols;
+          r->Action = 1;
+          records.push_back(std::move(r));
         }
-      } catch (const std::exception &e) {
-        LogWarning(QStringLiteral("打开源工作簿失败[") + FileNameOf(path) + QStringLiteral("]：") + ErrorText(e));
-        records.clear();
-      }
-    }
-    if (!records.empty())
-      GBookMergeScanCache.Put(path, records);
-    for (auto &r : records)
-      result.push_back(std::move(r));
-    Report(AProgress, i, APaths.size());
-  }
-  return result;
+        return records;
+      });
 }
 
 TSplitMetaList ScanBookSplitSources(const QStringList &APaths, TProgressSink *AProgress) {
-  TSplitMetaList result;
   TFullLoader loader;
   std::vector<std::unique_ptr<TXlsxSheetMeta>> metas;
-  for (int i = 0; i < APaths.size(); ++i) {
-    const QString &path = APaths[i];
-    if (std::optional<TSplitMetaList> hit = GBookSplitScanCache.TryGet(path)) {
-      for (auto &r : *hit)
-        result.push_back(std::move(r));
-      Report(AProgress, i, APaths.size());
-      continue;
-    }
-    TSplitMetaList records;
-    bool single = false;
-    auto add = [&](int AIndex, const QString &AName, int ARows, int ACols, bool AHidden) {
-      auto r = std::make_unique<TSplitMeta>();
-      r->BookPath = path;
-      r->SheetIndex = AIndex;
-      r->SheetName = AName;
-      r->RowCount = ARows;
-      r->ColCount = ACols;
-      r->IsHidden = AHidden;
-      r->Action = 1;
-      records.push_back(std::move(r));
-    };
-    if (FastRead(path, 1, -1, nullptr, metas)) {
-      int nonEmpty = 0;
-      for (const auto &m : metas) {
-        add(m->SheetIndex, m->SheetName, FastRowCount(*m), FastColCount(*m), m->IsHidden);
-        nonEmpty += m->IsEmptySheet ? 0 : 1;
-      }
-      single = metas.size() < 2 || nonEmpty < 2;
-    } else {
-      try {
-        const TWorkbook &book = loader.Load(path, nullptr);
-        int tableViews = 0;
-        for (int s = 0; s < book.SheetCount(); ++s) {
-          const TSheet &sheet = book.Sheet(s);
-          if (!sheet.IsTableView())
-            continue;
-          ++tableViews;
-          const TCellRange area = sheet.UsedArea();
-          add(s, sheet.Name(), FullRowCount(area, IsEmptyByCellTest(sheet, area)), FullColCount(area),
-              sheet.State() != TSheetState::ssVisible);
+  std::vector<TSheetFacts> facts;
+  return ScanLists<TSplitMeta>(
+      APaths, AProgress, [](const QString &P) { return GBookSplitScanCache.TryGet(P); },
+      [](const QString &P, const TSplitMetaList &L) { GBookSplitScanCache.Put(P, L); },
+      [&](int, const QString &APath) {
+        TSplitMetaList records;
+        int sheetCount = 0;
+        ReadSheetFacts(APath, 1, loader, metas, facts, sheetCount);
+        // Fewer than two sheets, or fewer than two worth splitting: the fast path counts the
+        // non-empty sheets, the full load the worksheets.
+        const bool fast = !metas.empty();
+        const auto usable = std::count_if(facts.begin(), facts.end(), [fast](const TSheetFacts &F) { return !fast || !F.Empty; });
+        const bool single = sheetCount < 2 || usable < 2;
+        for (const TSheetFacts &f : facts) {
+          auto r = std::make_unique<TSplitMeta>();
+          r->BookPath = APath;
+          r->SheetIndex = f.Index;
+          r->SheetName = f.Name;
+          r->RowCount = f.Rows;
+          r->ColCount = f.Cols;
+          r->IsHidden = f.Hidden;
+          r->IsSingleSheetBook = single;
+          r->Action = 1;
+          if (single)
+            r->StatusText = QStringLiteral("单表簿（跳过）");
+          records.push_back(std::move(r));
         }
-        single = book.SheetCount() < 2 || tableViews <= 1;
-      } catch (const std::exception &e) {
-        LogWarning(QStringLiteral("打开源工作簿失败[") + FileNameOf(path) + QStringLiteral("]：") + ErrorText(e));
-        records.clear();
-      }
-    }
-    if (!records.empty() && single) {
-      for (auto &r : records) {
-        r->IsSingleSheetBook = true;
-        r->StatusText = QStringLiteral("单表簿（跳过）");
-      }
-      LogWarning(QStringLiteral("源簿[") + FileNameOf(path) + QStringLiteral("]仅 1 张有效表，跳过拆分"));
-    }
-    if (!records.empty())
-      GBookSplitScanCache.Put(path, records);
-    for (auto &r : records)
-      result.push_back(std::move(r));
-    Report(AProgress, i, APaths.size());
-  }
-  return result;
+        if (!records.empty() && single)
+          LogWarning(QStringLiteral("源簿[") + FileNameOf(APath) + QStringLiteral("]仅 1 张有效表，跳过拆分"));
+        return records;
+      });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -447,91 +457,82 @@ TSheetScanMetaList ScanSheetSplitSources(const QStringList &APaths, int AHeaderR
   const int h = std::max(0, AHeaderRows);
   const int groupCol = AMode == 1 ? AGroupCol : -1;
   const int n = static_cast<int>(APaths.size());
-  TSheetScanMetaList result;
   TFullLoader loader;
   std::vector<std::unique_ptr<TXlsxSheetMeta>> metas;
-  for (int i = 0; i < n; ++i) {
-    const QString &path = APaths[i];
-    if (std::optional<TSheetScanMetaList> hit = GSheetSplitScanCache.TryGet(path, h, AMode, AGroupCol)) {
-      for (auto &r : *hit)
-        result.push_back(std::move(r));
-      Report(AProgress, i, n);
-      continue;
-    }
-    TSheetScanMetaList records;
-    // The reader's own percentage p of this file moves the bar to (p / 100 + i) * 100 / n.
-    TXlsxProgressCallback onProgress;
-    if (AProgress)
-      onProgress = [AProgress, i, n](int APercent) {
-        AProgress->SetProgress(static_cast<int>(std::nearbyint((APercent / 100.0 + i) * 100.0 / n)));
-      };
-    if (FastRead(path, h, groupCol, onProgress, metas)) {
-      for (const auto &m : metas) {
-        auto r = std::make_unique<TSheetScanMeta>();
-        r->BookPath = path;
-        r->SheetIndex = m->SheetIndex;
-        r->SheetName = m->SheetName;
-        r->DimLeft = m->DimLeft;
-        r->DimTop = m->DimTop;
-        r->DimRight = m->DimRight;
-        r->DimBottom = m->DimBottom;
-        r->ColCount = FastColCount(*m);
-        r->RowCount = FastRowCount(*m);
-        r->IsEmptySheet = m->IsEmptySheet || r->RowCount < 1;
-        r->HeaderTexts = m->HeaderTexts;
-        if (AMode == 1 && !r->IsEmptySheet && static_cast<qint64>(r->DimBottom) >= static_cast<qint64>(r->DimTop) + h) {
-          const int count = r->DimBottom - (r->DimTop + h) + 1;
-          r->RowKeys.reserve(count);
-          for (int k = 0; k < count; ++k)
-            r->RowKeys << (k < m->GroupColTexts.size() ? TrimText(m->GroupColTexts[k]) : QString());
-        }
-        records.push_back(std::move(r));
-      }
-    } else {
-      try {
-        const TWorkbook &book = loader.Load(path, AProgress);
-        for (int s = 0; s < book.SheetCount(); ++s) {
-          const TSheet &sheet = book.Sheet(s);
-          if (!sheet.IsTableView())
-            continue;
-          const TCellRange area = sheet.UsedArea();
-          auto r = std::make_unique<TSheetScanMeta>();
-          r->BookPath = path;
-          r->SheetIndex = s;
-          r->SheetName = sheet.Name();
-          r->DimLeft = area.Left;
-          r->DimTop = area.Top;
-          r->DimRight = area.Right;
-          r->DimBottom = area.Bottom;
-          r->ColCount = FullColCount(area);
-          r->RowCount = FullRowCount(area, IsEmptyByCellTest(sheet, area));
-          r->IsEmptySheet = r->RowCount <= 0;
-          if (AMode == 1 && r->RowCount > 0 && area.Left <= AGroupCol && AGroupCol <= area.Right &&
-              static_cast<qint64>(area.Bottom) >= static_cast<qint64>(area.Top) + h) {
-            const int count = area.Bottom - (area.Top + h) + 1;
-            r->RowKeys.reserve(count);
-            for (int k = 0; k < count; ++k) {
-              const int row = area.Top + h + k;
-              r->RowKeys << (sheet.IsCellEmpty(row, AGroupCol) ? QString() : TrimText(sheet.DisplayText(row, AGroupCol)));
-              // Long key columns: let the user interface breathe every 1000 rows.
-              if (AProgress && (k + 1) % 1000 == 0)
-                AProgress->SetProgress(ProgressPercent(i - 1, n));
+  return ScanLists<TSheetScanMeta>(
+      APaths, AProgress, [&](const QString &P) { return GSheetSplitScanCache.TryGet(P, h, AMode, AGroupCol); },
+      [&](const QString &P, const TSheetScanMetaList &L) { GSheetSplitScanCache.Put(P, h, AMode, AGroupCol, L); },
+      [&](int i, const QString &path) {
+        TSheetScanMetaList records;
+        // The reader's own percentage p of this file moves the bar to (p / 100 + i) * 100 / n.
+        TXlsxProgressCallback onProgress;
+        if (AProgress)
+          onProgress = [AProgress, i, n](int APercent) {
+            AProgress->SetProgress(static_cast<int>(std::nearbyint((APercent / 100.0 + i) * 100.0 / n)));
+          };
+        if (FastRead(path, h, groupCol, onProgress, metas)) {
+          for (const auto &m : metas) {
+            auto r = std::make_unique<TSheetScanMeta>();
+            r->BookPath = path;
+            r->SheetIndex = m->SheetIndex;
+            r->SheetName = m->SheetName;
+            r->DimLeft = m->DimLeft;
+            r->DimTop = m->DimTop;
+            r->DimRight = m->DimRight;
+            r->DimBottom = m->DimBottom;
+            r->ColCount = FastColCount(*m);
+            r->RowCount = FastRowCount(*m);
+            r->IsEmptySheet = m->IsEmptySheet || r->RowCount < 1;
+            r->HeaderTexts = m->HeaderTexts;
+            if (AMode == 1 && !r->IsEmptySheet && r->DimLeft <= AGroupCol && AGroupCol <= r->DimRight &&
+                static_cast<qint64>(r->DimBottom) >= static_cast<qint64>(r->DimTop) + h) {
+              const int count = r->DimBottom - (r->DimTop + h) + 1;
+              r->RowKeys.reserve(count);
+              for (int k = 0; k < count; ++k)
+                r->RowKeys << (k < m->GroupColTexts.size() ? TrimText(m->GroupColTexts[k]) : QString());
             }
+            records.push_back(std::move(r));
           }
-          records.push_back(std::move(r));
+        } else {
+          try {
+            const TWorkbook &book = loader.Load(path, AProgress);
+            for (int s = 0; s < book.SheetCount(); ++s) {
+              const TSheet &sheet = book.Sheet(s);
+              if (!sheet.IsTableView())
+                continue;
+              const TCellRange area = sheet.UsedArea();
+              auto r = std::make_unique<TSheetScanMeta>();
+              r->BookPath = path;
+              r->SheetIndex = s;
+              r->SheetName = sheet.Name();
+              r->DimLeft = area.Left;
+              r->DimTop = area.Top;
+              r->DimRight = area.Right;
+              r->DimBottom = area.Bottom;
+              r->ColCount = FullColCount(area);
+              r->RowCount = FullRowCount(area, IsEmptyByCellTest(sheet, area));
+              r->IsEmptySheet = r->RowCount <= 0;
+              if (AMode == 1 && r->RowCount > 0 && area.Left <= AGroupCol && AGroupCol <= area.Right &&
+                  static_cast<qint64>(area.Bottom) >= static_cast<qint64>(area.Top) + h) {
+                const int count = area.Bottom - (area.Top + h) + 1;
+                r->RowKeys.reserve(count);
+                for (int k = 0; k < count; ++k) {
+                  const int row = area.Top + h + k;
+                  r->RowKeys << (sheet.IsCellEmpty(row, AGroupCol) ? QString() : TrimText(sheet.DisplayText(row, AGroupCol)));
+                  // Long key columns: let the user interface breathe every 1000 rows.
+                  if (AProgress && (k + 1) % 1000 == 0)
+                    AProgress->SetProgress(ProgressPercent(i - 1, n));
+                }
+              }
+              records.push_back(std::move(r));
+            }
+          } catch (const std::exception &e) {
+            LogWarning(QStringLiteral("打开源工作簿失败[") + FileNameOf(path) + QStringLiteral("]：") + ErrorText(e));
+            records.clear();
+          }
         }
-      } catch (const std::exception &e) {
-        LogWarning(QStringLiteral("打开源工作簿失败[") + FileNameOf(path) + QStringLiteral("]：") + ErrorText(e));
-        records.clear();
-      }
-    }
-    if (!records.empty())
-      GSheetSplitScanCache.Put(path, h, AMode, AGroupCol, records);
-    for (auto &r : records)
-      result.push_back(std::move(r));
-    Report(AProgress, i, n);
-  }
-  return result;
+        return records;
+      });
 }
 
 // ---------------------------------------------------------------------------------------------
