@@ -1651,6 +1651,19 @@ int ChooseSection(const TParsedFormat &AFormat, double AValue) {
   return -1;
 }
 
+// True when the second section stands for "below zero": no conditions, or conditions that say
+// the same ([>=0] or [>0] first, [<0] second).
+bool IsStandardNegativeSection(const TParsedFormat &AFormat) {
+  const TSection &first = AFormat.Sections[0];
+  const TSection &second = AFormat.Sections[1];
+  const bool firstStandard =
+      first.Cond == TCondOp::coNone ||
+      ((first.Cond == TCondOp::coGe || first.Cond == TCondOp::coGt) && first.CondValue == 0);
+  const bool secondStandard =
+      second.Cond == TCondOp::coNone || (second.Cond == TCondOp::coLt && second.CondValue == 0);
+  return firstStandard && secondStandard;
+}
+
 // Writes the text into AOut and returns the colour of the section used.
 TNumberFormatColor FormatParsedNumber(TTextBuf &AOut, const TParsedFormat &AFormat, double AValue,
                                       bool ADate1904) {
@@ -1668,9 +1681,10 @@ TNumberFormatColor FormatParsedNumber(TTextBuf &AOut, const TParsedFormat &AForm
     return {};
   }
   const TSection &section = AFormat.Sections[size_t(index)];
-  // The sign shows only where the section does not stand for negative numbers itself: the
-  // only section, or the "everything else" section of a conditional code.
-  const bool ownSign = index == 1 || (index == 0 && section.Cond != TCondOp::coNone);
+  // The second section shows negative numbers without their sign (it writes its own, like
+  // "(0)") only while it means "below zero"; under custom conditions ("[>=1000]0,K;0") the value
+  // keeps its minus sign in every section.
+  const bool ownSign = index == 1 && IsStandardNegativeSection(AFormat);
   const double value = ownSign ? std::fabs(AValue) : AValue;
   switch (section.Kind) {
   case TSectionKind::skDate:

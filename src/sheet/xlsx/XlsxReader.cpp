@@ -81,6 +81,8 @@ private:
         throw TUnsupportedError(QStringLiteral("文件不是 Excel 工作簿（是其他 Office 文档）：%1").arg(FFile), FFile);
       Missing(QStringLiteral("xl/workbook.xml"));
     }
+    if (FExtras->WorkbookPart.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive))
+      throw TUnsupportedError(QStringLiteral("暂不支持 .xlsb（Excel 二进制工作簿）格式：%1").arg(FFile), FFile);
     // The root relationships stay as they are (they name the workbook part we keep).
     FConsumed.remove(FZip.Find(QStringLiteral("_rels/.rels")).toLower());
   }

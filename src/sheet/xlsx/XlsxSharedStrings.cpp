@@ -103,15 +103,36 @@ bool NeedsPreserve(QStringView AText) {
 
 } // namespace
 
-// Appends <t>text</t> with the escapes Excel uses ("_x" sequences in the text are protected).
+// Appends <t>text</t>. Characters XML cannot carry (control characters, lone surrogates) and
+// "_x" sequences that would read back as such escapes are written the way Excel writes them.
 void AppendXlsxText(QByteArray &AOut, QStringView AText) {
   AOut.append(NeedsPreserve(AText) ? "<t xml:space=\"preserve\">" : "<t>");
-  if (AText.contains(QLatin1String("_x"))) {
-    QString protectedText = AText.toString();
-    protectedText.replace(QLatin1String("_x"), QLatin1String("_x005F_x"));
-    AppendEscaped(AOut, protectedText, false);
-  } else {
+  bool plain = true;
+  for (qsizetype i = 0; i < AText.size() && plain; ++i) {
+    const char16_t c = AText[i].unicode();
+    if ((c < 0x20 && c != u'\t' && c != u'\n') || (c >= 0xD800 && c <= 0xDFFF) || c >= 0xFFFE ||
+        (c == u'_' && i + 1 < AText.size() && AText[i + 1] == u'x'))
+      plain = false;
+  }
+  if (plain) {
     AppendEscaped(AOut, AText, false);
+  } else {
+    QString text;
+    text.reserve(AText.size() + 16);
+    for (qsizetype i = 0; i < AText.size(); ++i) {
+      const char16_t c = AText[i].unicode();
+      const bool pair = QChar::isHighSurrogate(c) && i + 1 < AText.size() && QChar::isLowSurrogate(AText[i + 1].unicode());
+      if (pair) {
+        text += AText[i];
+        text += AText[++i];
+      } else if ((c < 0x20 && c != u'\t' && c != u'\n') || (c >= 0xD800 && c <= 0xDFFF) || c >= 0xFFFE ||
+                 (c == u'_' && i + 1 < AText.size() && AText[i + 1] == u'x')) {
+        text += QStringLiteral("_x%1_").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper().replace(QLatin1String("_X"), QLatin1String("_x"));
+      } else {
+        text += AText[i];
+      }
+    }
+    AppendEscaped(AOut, text, false);
   }
   AOut.append("</t>");
 }

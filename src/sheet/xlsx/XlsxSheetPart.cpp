@@ -186,6 +186,7 @@ protected:
   void StartElement(const char *AName, const char **AAttrs) override {
     const int depth = Depth();
     if (FRawDepth) {
+      CloseRawStart();
       OpenRaw(AName, AAttrs);
       return;
     }
@@ -231,7 +232,12 @@ protected:
   void EndElement(const char *AName) override {
     const int depth = Depth();
     if (FRawDepth) {
-      FRaw.append("</").append(AName).append('>');
+      if (FRawOpen) {
+        FRaw.append("/>");
+        FRawOpen = false;
+      } else {
+        FRaw.append("</").append(AName).append('>');
+      }
       if (depth == FRawDepth) {
         FExtras.Items.back().Xml = FRaw;
         FRawDepth = 0;
@@ -262,6 +268,7 @@ protected:
 
   void CharacterData(const char *AData, int ALen) override {
     if (FRawDepth) {
+      CloseRawStart();
       AppendEscapedUtf8(FRaw, std::string_view(AData, size_t(ALen)), false);
       return;
     }
@@ -276,7 +283,12 @@ private:
       AppendEscapedUtf8(FRaw, AAttrs[i + 1], true);
       FRaw.append('"');
     }
-    FRaw.append('>');
+    FRawOpen = true; // '>' or '/>' once the next event shows whether there is content
+  }
+
+  void CloseRawStart() {
+    if (FRawOpen) FRaw.append('>');
+    FRawOpen = false;
   }
 
   [[noreturn]] void OutOfGrid() {
@@ -589,7 +601,8 @@ public:
   // the cells go through the same code as the streaming path.
   void ProcessRows(char *AData, size_t ALen) {
     const pugi::xml_parse_result r = FRowDoc.load_buffer_inplace(
-        AData, ALen, pugi::parse_fragment | pugi::parse_escapes | pugi::parse_eol | pugi::parse_ws_pcdata_single);
+        AData, ALen, pugi::parse_fragment | pugi::parse_escapes | pugi::parse_eol | pugi::parse_cdata |
+                          pugi::parse_ws_pcdata_single);
     if (!r)
       Fail(QStringLiteral("XML 格式错误（%1）").arg(QString::fromUtf8(r.description())));
     for (pugi::xml_node row = FRowDoc.first_child(); row; row = row.next_sibling()) {
@@ -670,6 +683,7 @@ private:
   enum TSection { secOther, secSheetData, secCols, secMerge, secLinks };
   TSection FSection = secOther;
   int FRawDepth = 0;
+  bool FRawOpen = false;
   QByteArray FRaw;
 
   TRowRecord FRow;

@@ -166,7 +166,10 @@ private:
         rels.push_back({NextRelId(rels), KRelBase + QStringLiteral("comments"), RelativeTarget(p.Part, commentsPart), false});
         if (commentsChanged || !hadVml) {
           if (hadVml) DropVml(rels, *x);
-          const QString vmlPart = FreshName(Dir(FWorkbookPart) + QStringLiteral("drawings/"), QStringLiteral("vmlDrawing"), QStringLiteral("vml"));
+          // The new drawing takes the old one's name, so other parts pointing there stay right.
+          const QString vmlPart = hadVml && !x->VmlPart.isEmpty()
+                                      ? x->VmlPart
+                                      : FreshName(Dir(FWorkbookPart) + QStringLiteral("drawings/"), QStringLiteral("vmlDrawing"), QStringLiteral("vml"));
           FZip.AddBytes(vmlPart, WriteCommentsVml(s));
           AddType(vmlPart, KVmlType);
           ctx.LegacyDrawingRelId = NextRelId(rels);
