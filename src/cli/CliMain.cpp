@@ -10,7 +10,8 @@ namespace {
 const char *const KUsage =
     "usage: tabulyx-cli <command> [options]\n"
     "  --version                         print the version\n"
-    "  names sanitize|strip|sheet NAME... show what the naming helpers make of names\n"
+    "  names sanitize|strip|valid|sheet-add|sheet-merge|sheet-split NAME...\n"
+    "                                    show what the naming helpers make of names\n"
     "  info [--json] [--fast [--header-rows N] [--group-col N]] FILE...\n"
     "  dump [--json] [--sheet NAME|#INDEX] [--range A1:D10] FILE\n"
     "  convert IN OUT\n";
