@@ -33,8 +33,27 @@ qint64 TZipMemberStream::Read(QByteArray &ABuffer, qint64 ACount) {
 
 TZipArchive::~TZipArchive() { Close(); }
 
+namespace {
+
+// Packages up to this size are read whole (typical workbooks); larger ones member by member.
+constexpr qint64 KReadWholeBytes = 4 * 1024 * 1024;
+
+} // namespace
+
 void TZipArchive::Open(const QString &APath) {
   Close();
+  QFile file(APath);
+  if (!file.open(QIODevice::ReadOnly))
+    throw TFileIoError(QStringLiteral("无法打开文件：") + file.errorString(), APath);
+  if (file.size() <= KReadWholeBytes) {
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+      throw TFileIoError(QStringLiteral("读取文件失败：") + file.errorString(), APath);
+    FBytes = std::move(bytes);
+    OpenBuffer(FBytes);
+    return;
+  }
+  file.close();
   int err = 0;
   FZip = zip_open(QFile::encodeName(APath).constData(), ZIP_RDONLY, &err);
   if (!FZip) {
@@ -49,7 +68,10 @@ void TZipArchive::Open(const QString &APath) {
 }
 
 void TZipArchive::OpenBuffer(const QByteArray &ABytes) {
-  Close();
+  if (FZip) {
+    zip_discard(FZip);
+    FZip = nullptr;
+  }
   zip_error_t ze;
   zip_error_init(&ze);
   zip_source_t *src = zip_source_buffer_create(ABytes.constData(), static_cast<zip_uint64_t>(ABytes.size()), 0, &ze);
@@ -70,6 +92,7 @@ void TZipArchive::Close() {
     zip_discard(FZip);
     FZip = nullptr;
   }
+  FBytes.clear();
 }
 
 qint64 TZipArchive::IndexOf(const char *AName) const {

@@ -39,6 +39,8 @@ public:
   ~TZipArchive();
 
   // Opens the file at APath for reading. Throws TFileIoError / TFileFormatError when it cannot.
+  // A small package is read into memory in one go, which costs less than the many seeks and
+  // short reads of member-by-member access; a large one is read from the file as needed.
   void Open(const QString &APath);
   // Opens a package held in memory (the caller keeps ABytes alive while the archive is open).
   void OpenBuffer(const QByteArray &ABytes);
@@ -55,4 +57,5 @@ public:
 
 private:
   zip *FZip = nullptr;
+  QByteArray FBytes; // the package when it was read into memory
 };
