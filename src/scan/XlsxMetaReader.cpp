@@ -35,6 +35,9 @@ constexpr qint64 KMaxCarryBytes = 16 * 1024 * 1024;
 // header and column arrays by an attacker's number.
 constexpr qint64 KMaxColumns = 16384;
 constexpr qint64 KMaxRows = 1048576;
+// More sheet entries than any real workbook holds: the fast reader declines such a package (the
+// full load, with its own bounds, decides) instead of building a record for each.
+constexpr size_t KMaxSheetEntries = 65535;
 
 bool IsTagFollow(char AChar) {
   return AChar == '>' || AChar == ' ' || AChar == '/' || AChar == '\t' || AChar == '\n' || AChar == '\r';
@@ -792,6 +795,8 @@ bool ReadXlsxSheetMetasFromArchive(TZipArchive &AArchive, int AHeaderRows, int &
   if (!AArchive.ReadAll(AArchive.IndexOf("xl/workbook.xml"), workbook, KMaxWorkbookPartBytes))
     return false;
   const std::vector<XlsxMeta::TSheetEntry> entries = XlsxMeta::ParseWorkbookSheets(View(workbook));
+  if (entries.size() > KMaxSheetEntries)
+    return false;
   ASheetCount = static_cast<int>(entries.size());
   if (entries.empty())
     return true;

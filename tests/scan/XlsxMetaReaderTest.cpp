@@ -435,6 +435,15 @@ TEST_F(XlsxMetaReaderPackage, UnusablePackagesReturnFalse) {
   }
   EXPECT_FALSE(ReadFile(FDir.filePath(QStringLiteral("missing.xlsx"))));
   EXPECT_FALSE(ReadFile(FDir.path()));
+  // More sheet entries than any workbook holds: declined rather than built one by one.
+  QByteArray many = "<workbook><sheets>";
+  for (int i = 0; i < 70000; ++i)
+    many += "<sheet name=\"s\" r:id=\"rId1\"/>";
+  TMembers flood = good;
+  for (auto &m : flood)
+    if (m.first == "xl/workbook.xml")
+      m.second = many + "</sheets></workbook>";
+  EXPECT_FALSE(Read(flood));
   // A workbook without sheet entries is read, with nothing in it.
   const auto none = Read({{"xl/workbook.xml", "<workbook><sheets></sheets></workbook>"}});
   ASSERT_TRUE(none);
