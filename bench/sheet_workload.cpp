@@ -9,6 +9,8 @@
 // rows flushed as they are written); the runner times that as the peer for our save.
 // Prints one line "cells=N" (non-empty cells written) on success.
 
+#include "WorkloadRandom.h"
+
 #include <xlsxwriter.h>
 
 #include <cmath>
@@ -22,22 +24,7 @@
 
 namespace {
 
-// splitmix64: small, fast and the same everywhere.
-class TRandom {
-public:
-  explicit TRandom(std::uint64_t ASeed) : FState(ASeed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (FState += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  int Below(int AMax) { return int(Next() % std::uint64_t(AMax)); }
-  double Unit() { return double(Next() >> 11) / double(1ULL << 53); }
-
-private:
-  std::uint64_t FState;
-};
+using TRandom = TWorkloadRandom;
 
 const char *const KSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周",
                                  "徐", "孙", "马", "朱", "胡", "郭", "何", "高", "林", "罗"};

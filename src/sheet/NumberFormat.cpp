@@ -414,35 +414,25 @@ void TokenizeSection(const QString &ACode, TSection &ASection, int ADepth) {
       AddLiteral(ASection, QStringLiteral("["));
       ++i;
       continue;
-    case u'0':
-    case u'#':
-    case u'?':
-      AddToken(ASection, TTokKind::tkDigit, char(u), 1, QString(c));
-      ++i;
-      continue;
-    case u'.':
-      AddToken(ASection, TTokKind::tkPoint, '.', 0, QStringLiteral("."));
-      ++i;
-      continue;
-    case u',':
-      AddToken(ASection, TTokKind::tkGroup, ',', 0, QStringLiteral(","));
-      ++i;
-      continue;
-    case u'%':
-      AddToken(ASection, TTokKind::tkPercent, '%', 0, QStringLiteral("%"));
-      ++i;
-      continue;
-    case u'/':
-      AddToken(ASection, TTokKind::tkSlash, '/', 0, QStringLiteral("/"));
-      ++i;
-      continue;
-    case u'@':
-      AddToken(ASection, TTokKind::tkText, '@', 0, QStringLiteral("@"));
-      ASection.HasText = true;
-      ++i;
-      continue;
     default:
       break;
+    }
+    // Single-character codes.
+    TTokKind single = TTokKind::tkNone;
+    switch (u) {
+    case u'0': case u'#': case u'?': single = TTokKind::tkDigit; break;
+    case u'.': single = TTokKind::tkPoint; break;
+    case u',': single = TTokKind::tkGroup; break;  // grouping or scaling: decided later
+    case u'%': single = TTokKind::tkPercent; break;
+    case u'/': single = TTokKind::tkSlash; break;
+    case u'@': single = TTokKind::tkText; break;
+    default: break;
+    }
+    if (single != TTokKind::tkNone) {
+      AddToken(ASection, single, char(u), single == TTokKind::tkDigit ? 1 : 0, QString(c));
+      ASection.HasText = ASection.HasText || single == TTokKind::tkText;
+      ++i;
+      continue;
     }
     if ((u == u'E' || u == u'e') && i + 1 < n &&
         (ACode[i + 1] == QLatin1Char('+') || ACode[i + 1] == QLatin1Char('-'))) {
