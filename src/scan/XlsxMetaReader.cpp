@@ -510,13 +510,25 @@ bool ReadXlsxColumnValues(TZipArchive &AArchive, qint64 AMember, int AColumn, co
   return true;
 }
 
-// "xl/" + target, "/xl/..." without its slash; other relative forms are taken as they are.
+// The member a workbook relationship points at: "xl/" + target, or an absolute "/xl/..." without
+// its slash; "." and ".." segments are resolved as package names are, so that a target like
+// "../xl/worksheets/sheet1.xml" finds its part instead of leaving the sheet empty.
 QByteArray ResolveTarget(const QByteArray &ATarget) {
   if (ATarget.isEmpty())
     return QByteArrayLiteral("xl/");
-  if (ATarget.startsWith('/'))
-    return ATarget.mid(1);
-  return "xl/" + ATarget;
+  const QByteArray joined = ATarget.startsWith('/') ? ATarget.mid(1) : "xl/" + ATarget;
+  if (!joined.contains("./"))
+    return joined;
+  QList<QByteArray> parts;
+  for (const QByteArray &segment : joined.split('/')) {
+    if (segment == "..") {
+      if (!parts.isEmpty())
+        parts.removeLast();
+    } else if (segment != ".") {
+      parts << segment;
+    }
+  }
+  return parts.join('/');
 }
 
 QString KindOfType(const QByteArray &AType) {

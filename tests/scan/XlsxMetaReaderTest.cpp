@@ -308,9 +308,10 @@ TEST_F(XlsxMetaReaderPackage, SheetsStatesTargetsAndKinds) {
       {"Chart", "<chartsheet/>", "", "", "chartsheet"},
       {"No part", "", "", "worksheets/missing.xml"},
       {"Upper-case member", data, "", "WORKSHEETS/SHEET7.XML"},
+      {"Dotted", data, "", "../xl/./worksheets/sheet8.xml"},
   }));
   ASSERT_TRUE(metas);
-  ASSERT_EQ(metas->size(), 7u);
+  ASSERT_EQ(metas->size(), 8u);
   struct TExpect {
     const char *Name;
     bool Hidden, Empty;
@@ -320,7 +321,7 @@ TEST_F(XlsxMetaReaderPackage, SheetsStatesTargetsAndKinds) {
       TExpect{"Visible", false, false, "worksheet"},  TExpect{"Hid&den", true, false, "worksheet"},
       TExpect{"Very", true, false, "worksheet"},      TExpect{"Absolute", false, false, "worksheet"},
       TExpect{"Chart", false, true, "chartsheet"},    TExpect{"No part", false, true, "worksheet"},
-      TExpect{"Upper-case member", false, false, "worksheet"},
+      TExpect{"Upper-case member", false, false, "worksheet"}, TExpect{"Dotted", false, false, "worksheet"},
   };
   for (size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE(expected[i].Name);
