@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
-#include <zip.h>
+#include <zlib.h>
 
 namespace {
 
@@ -21,38 +21,61 @@ const char *const KRels =
     "<Relationships><Relationship Id=\"rId1\" Type=\"http://x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
     "<Relationship Id=\"rId2\" Type=\"http://x/worksheet\" Target=\"/xl/worksheets/sheet1.xml\"/></Relationships>";
 
-// A stored (uncompressed) package with the fixed workbook parts and AText as sheet and table.
+void Put16(QByteArray &AOut, quint32 AValue) {
+  AOut += char(AValue & 0xFF);
+  AOut += char((AValue >> 8) & 0xFF);
+}
+void Put32(QByteArray &AOut, quint32 AValue) {
+  Put16(AOut, AValue & 0xFFFF);
+  Put16(AOut, AValue >> 16);
+}
+
+// A stored (uncompressed) package with the fixed workbook parts and AText as sheet and table,
+// written by hand: building it through libzip for every input would cost more than the read.
 QByteArray MakePackage(const QByteArray &AText) {
-  zip_error_t err;
-  zip_error_init(&err);
-  zip_source_t *out = zip_source_buffer_create(nullptr, 0, 0, &err);
-  zip_source_keep(out);
-  zip_t *za = zip_open_from_source(out, ZIP_TRUNCATE, &err);
-  QByteArray result;
-  if (za) {
-    const std::pair<const char *, QByteArray> members[] = {
-        {"xl/workbook.xml", QByteArray(KWorkbook)},
-        {"xl/_rels/workbook.xml.rels", QByteArray(KRels)},
-        {"xl/worksheets/sheet1.xml", AText},
-        {"xl/sharedStrings.xml", AText},
-    };
-    for (const auto &[name, data] : members) {
-      zip_source_t *src = zip_source_buffer(za, data.constData(), static_cast<zip_uint64_t>(data.size()), 0);
-      const zip_int64_t idx = zip_file_add(za, name, src, ZIP_FL_OVERWRITE);
-      zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), ZIP_CM_STORE, 0);
-    }
-    if (zip_close(za) == 0 && zip_source_open(out) == 0) {
-      zip_source_seek(out, 0, SEEK_END);
-      const zip_int64_t size = zip_source_tell(out);
-      zip_source_seek(out, 0, SEEK_SET);
-      result.resize(static_cast<qsizetype>(size));
-      zip_source_read(out, result.data(), static_cast<zip_uint64_t>(size));
-      zip_source_close(out);
-    }
+  const std::pair<const char *, QByteArray> members[] = {
+      {"xl/workbook.xml", QByteArray(KWorkbook)},
+      {"xl/_rels/workbook.xml.rels", QByteArray(KRels)},
+      {"xl/worksheets/sheet1.xml", AText},
+      {"xl/sharedStrings.xml", AText},
+  };
+  QByteArray out, directory;
+  for (const auto &[name, data] : members) {
+    const quint32 crc = static_cast<quint32>(
+        crc32(0, reinterpret_cast<const Bytef *>(data.constData()), static_cast<uInt>(data.size())));
+    const quint32 nameLen = static_cast<quint32>(qstrlen(name));
+    const quint32 offset = static_cast<quint32>(out.size());
+    Put32(out, 0x04034b50);
+    for (quint32 v : {20u, 0u, 0u, 0u, 0u})
+      Put16(out, v);
+    Put32(out, crc);
+    Put32(out, static_cast<quint32>(data.size()));
+    Put32(out, static_cast<quint32>(data.size()));
+    Put16(out, nameLen);
+    Put16(out, 0);
+    out += name;
+    out += data;
+    Put32(directory, 0x02014b50);
+    for (quint32 v : {20u, 20u, 0u, 0u, 0u, 0u})
+      Put16(directory, v);
+    Put32(directory, crc);
+    Put32(directory, static_cast<quint32>(data.size()));
+    Put32(directory, static_cast<quint32>(data.size()));
+    for (quint32 v : {nameLen, 0u, 0u, 0u, 0u})
+      Put16(directory, v);
+    Put32(directory, 0);
+    Put32(directory, offset);
+    directory += name;
   }
-  zip_source_free(out);
-  zip_error_fini(&err);
-  return result;
+  const quint32 dirOffset = static_cast<quint32>(out.size());
+  out += directory;
+  Put32(out, 0x06054b50);
+  for (quint32 v : {0u, 0u, 4u, 4u})
+    Put16(out, v);
+  Put32(out, static_cast<quint32>(directory.size()));
+  Put32(out, dirOffset);
+  Put16(out, 0);
+  return out;
 }
 
 void ReadPackage(const QByteArray &APackage) {
