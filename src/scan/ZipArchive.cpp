@@ -4,8 +4,35 @@
 
 #include <QFile>
 #include <zip.h>
+#include <zlib.h>
+
+namespace {
+
+// Compressed bytes are fetched from the archive in pieces of this size.
+constexpr qint64 KCompressedChunk = 16 * 1024;
+
+} // namespace
+
+struct TZipMemberStream::TInflate {
+  z_stream Z{};
+  QByteArray In;
+  bool InputDone = false;
+  bool StreamDone = false;
+  ~TInflate() { inflateEnd(&Z); }
+};
+
+TZipMemberStream::TZipMemberStream(zip_file *AFile, quint64 ASize, bool ARawDeflate) : FFile(AFile), FSize(ASize) {
+  if (!ARawDeflate)
+    return;
+  FInflate = std::make_unique<TInflate>();
+  if (inflateInit2(&FInflate->Z, -MAX_WBITS) != Z_OK) {
+    FInflate.reset();
+    throw TFileFormatError(QStringLiteral("无法初始化解压"));
+  }
+}
 
 TZipMemberStream::~TZipMemberStream() {
+  FInflate.reset();
   if (FFile)
     zip_fclose(FFile);
 }
@@ -16,19 +43,55 @@ qint64 TZipMemberStream::Read(QByteArray &ABuffer, qint64 ACount) {
   const qint64 old = ABuffer.size();
   ABuffer.resize(old + ACount);
   qint64 done = 0;
-  // zip_fread may return less than asked before the end (it inflates block by block).
+  try {
+    done = FInflate ? ReadInflated(ABuffer.data() + old, ACount) : ReadDecoded(ABuffer.data() + old, ACount);
+  } catch (...) {
+    ABuffer.resize(old);
+    throw;
+  }
+  ABuffer.resize(old + done);
+  return done;
+}
+
+qint64 TZipMemberStream::ReadDecoded(char *AOut, qint64 ACount) {
+  qint64 done = 0;
+  // zip_fread may return less than asked before the end (it decodes block by block).
   while (done < ACount) {
-    const zip_int64_t n = zip_fread(FFile, ABuffer.data() + old + done, static_cast<zip_uint64_t>(ACount - done));
-    if (n < 0) {
-      ABuffer.resize(old + done);
+    const zip_int64_t n = zip_fread(FFile, AOut + done, static_cast<zip_uint64_t>(ACount - done));
+    if (n < 0)
       throw TFileFormatError(QStringLiteral("压缩包成员数据损坏：") + QString::fromUtf8(zip_file_strerror(FFile)));
-    }
     if (n == 0)
       break;
     done += n;
   }
-  ABuffer.resize(old + done);
   return done;
+}
+
+qint64 TZipMemberStream::ReadInflated(char *AOut, qint64 ACount) {
+  TInflate &s = *FInflate;
+  z_stream &z = s.Z;
+  z.next_out = reinterpret_cast<Bytef *>(AOut);
+  z.avail_out = static_cast<uInt>(ACount);
+  while (z.avail_out > 0 && !s.StreamDone) {
+    if (z.avail_in == 0 && !s.InputDone) {
+      s.In.resize(KCompressedChunk);
+      const zip_int64_t n = zip_fread(FFile, s.In.data(), static_cast<zip_uint64_t>(KCompressedChunk));
+      if (n < 0)
+        throw TFileFormatError(QStringLiteral("压缩包成员数据损坏：") + QString::fromUtf8(zip_file_strerror(FFile)));
+      s.InputDone = n == 0;
+      z.next_in = reinterpret_cast<Bytef *>(s.In.data());
+      z.avail_in = static_cast<uInt>(n);
+    }
+    const int rc = inflate(&z, Z_NO_FLUSH);
+    if (rc == Z_STREAM_END) {
+      s.StreamDone = true;
+    } else if (rc == Z_BUF_ERROR && s.InputDone && z.avail_in == 0) {
+      throw TFileFormatError(QStringLiteral("压缩包成员数据不完整"));
+    } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+      throw TFileFormatError(QStringLiteral("压缩包成员数据损坏：") + QString::fromUtf8(z.msg ? z.msg : "inflate"));
+    }
+  }
+  return ACount - static_cast<qint64>(z.avail_out);
 }
 
 TZipArchive::~TZipArchive() { Close(); }
@@ -132,9 +195,16 @@ std::unique_ptr<TZipMemberStream> TZipArchive::OpenStream(qint64 AIndex) const {
   zip_stat_init(&st);
   if (!FZip || zip_stat_index(FZip, static_cast<zip_uint64_t>(AIndex), 0, &st) < 0)
     throw TFileFormatError(QStringLiteral("压缩包成员不存在"));
-  zip_file_t *file = zip_fopen_index(FZip, static_cast<zip_uint64_t>(AIndex), 0);
+  const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+  const bool rawDeflate = !encrypted && (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_DEFLATE;
+  zip_file_t *file = zip_fopen_index(FZip, static_cast<zip_uint64_t>(AIndex), rawDeflate ? ZIP_FL_COMPRESSED : 0);
   if (!file)
     throw TFileFormatError(QStringLiteral("无法打开压缩包成员：") + QString::fromUtf8(zip_strerror(FZip)));
   const quint64 size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
-  return std::unique_ptr<TZipMemberStream>(new TZipMemberStream(file, size));
+  try {
+    return std::unique_ptr<TZipMemberStream>(new TZipMemberStream(file, size, rawDeflate));
+  } catch (...) {
+    zip_fclose(file);
+    throw;
+  }
 }

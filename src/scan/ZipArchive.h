@@ -11,7 +11,9 @@
 struct zip;
 struct zip_file;
 
-// One open member, read front to back. Each Read inflates just the bytes it returns.
+// One open member, read front to back. Each Read inflates just the bytes it returns. Deflated
+// members are inflated here with zlib from libzip's raw bytes (no checksum pass over data that is
+// mostly never read to the end); other methods go through libzip's own decoding.
 class TZipMemberStream {
 public:
   TZipMemberStream(const TZipMemberStream &) = delete;
@@ -26,9 +28,14 @@ public:
 
 private:
   friend class TZipArchive;
-  TZipMemberStream(zip_file *AFile, quint64 ASize) : FFile(AFile), FSize(ASize) {}
+  TZipMemberStream(zip_file *AFile, quint64 ASize, bool ARawDeflate);
+  qint64 ReadDecoded(char *AOut, qint64 ACount);
+  qint64 ReadInflated(char *AOut, qint64 ACount);
+
   zip_file *FFile = nullptr;
   quint64 FSize = 0;
+  struct TInflate;
+  std::unique_ptr<TInflate> FInflate; // set for deflated members
 };
 
 class TZipArchive {
