@@ -1641,17 +1641,27 @@ int ChooseSection(const TParsedFormat &AFormat, double AValue) {
   return -1;
 }
 
-// True when the second section stands for "below zero": no conditions, or conditions that say
-// the same ([>=0] or [>0] first, [<0] second).
-bool IsStandardNegativeSection(const TParsedFormat &AFormat) {
+// Whether the section a negative number landed in stands for "below zero" and so writes the sign
+// itself (as "(0)" or "-0" do) or leaves it out on purpose ("[<0]\"\";0%" hides negatives). That
+// is the second section under the standard conditions (none, [>=0] or [>0];[<0]) and the first
+// section when its condition is [<0] or [<=0]. Under other conditions ("[>=1000]0,K;0") the value
+// keeps its minus sign in every section.
+bool SectionWritesOwnSign(const TParsedFormat &AFormat, int AIndex) {
   const TSection &first = AFormat.Sections[0];
-  const TSection &second = AFormat.Sections[1];
-  const bool firstStandard =
-      first.Cond == TCondOp::coNone ||
-      ((first.Cond == TCondOp::coGe || first.Cond == TCondOp::coGt) && first.CondValue == 0);
-  const bool secondStandard =
-      second.Cond == TCondOp::coNone || (second.Cond == TCondOp::coLt && second.CondValue == 0);
-  return firstStandard && secondStandard;
+  const TCondOp op1 = first.Cond;
+  const TCondOp op2 = AFormat.NumberSections > 1 ? AFormat.Sections[1].Cond : TCondOp::coNone;
+  const double limit2 = AFormat.NumberSections > 1 ? AFormat.Sections[1].CondValue : 0.0;
+  if (first.CondValue != 0 || limit2 != 0)
+    return false;
+  if (AIndex == 0)
+    return (op1 == TCondOp::coLt && (op2 == TCondOp::coGt || op2 == TCondOp::coEq ||
+                                     op2 == TCondOp::coGe || op2 == TCondOp::coNone)) ||
+           (op1 == TCondOp::coLe && (op2 == TCondOp::coNone || op2 == TCondOp::coGt));
+  if (AIndex == 1)
+    return (op1 == TCondOp::coGe && (op2 == TCondOp::coNone || op2 == TCondOp::coLt)) ||
+           (op1 == TCondOp::coGt && op2 == TCondOp::coLt) ||
+           (op1 == TCondOp::coNone && op2 == TCondOp::coNone);
+  return false;
 }
 
 // Writes the text into AOut and returns the colour of the section used.
@@ -1671,10 +1681,7 @@ TNumberFormatColor FormatParsedNumber(TTextBuf &AOut, const TParsedFormat &AForm
     return {};
   }
   const TSection &section = AFormat.Sections[size_t(index)];
-  // The second section shows negative numbers without their sign (it writes its own, like
-  // "(0)") only while it means "below zero"; under custom conditions ("[>=1000]0,K;0") the value
-  // keeps its minus sign in every section.
-  const bool ownSign = index == 1 && IsStandardNegativeSection(AFormat);
+  const bool ownSign = SectionWritesOwnSign(AFormat, index);
   const double value = ownSign ? std::fabs(AValue) : AValue;
   switch (section.Kind) {
   case TSectionKind::skDate:
