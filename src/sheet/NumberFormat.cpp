@@ -770,11 +770,41 @@ void FinishNumberSection(TSection &ASection) {
   toks = std::move(merged);
 }
 
+// Digit placeholders other than the zeros of a fraction of a second ("ss.00").
+bool HasNumberPlaceholders(const std::vector<TToken> &ATokens) {
+  for (size_t i = 0; i < ATokens.size(); ++i) {
+    if (ATokens[i].Kind != TTokKind::tkDigit)
+      continue;
+    size_t j = i;
+    while (j > 0 && ATokens[j - 1].Kind == TTokKind::tkDigit && ATokens[j - 1].Ch == '0')
+      --j;
+    const bool subSecond = ATokens[i].Ch == '0' && j >= 2 &&
+                           ATokens[j - 1].Kind == TTokKind::tkPoint &&
+                           (ATokens[j - 2].Kind == TTokKind::tkSecond ||
+                            ATokens[j - 2].Kind == TTokKind::tkElapsedS);
+    if (!subSecond)
+      return true;
+  }
+  return false;
+}
+
+// Excel does not accept date codes beside digit placeholders, but other programs write codes
+// like "#,##0 AED": there the letters are a unit, not a day and a year.
+void DateLettersToLiterals(TSection &ASection) {
+  for (auto &t : ASection.Tokens)
+    if (IsDateToken(t.Kind))
+      t.Kind = TTokKind::tkLiteral;
+}
+
 void FinishSection(TSection &ASection) {
   bool date = false, general = false;
   for (const auto &t : ASection.Tokens) {
     date = date || IsDateToken(t.Kind);
     general = general || t.Kind == TTokKind::tkGeneral;
+  }
+  if (date && (HasNumberPlaceholders(ASection.Tokens) || general)) {
+    DateLettersToLiterals(ASection);
+    date = false;
   }
   if (date) {
     ASection.Kind = TSectionKind::skDate;

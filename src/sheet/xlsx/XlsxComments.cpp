@@ -43,6 +43,17 @@ void ReadComments(const QByteArray &AXml, TSheet &ASheet, const QString &APart, 
     const pugi::xml_node text = XmlChild(c, "text");
     CollectText(text, comment.Text, rich);
     if (rich) {
+      // Without the source part's prefixes, as the writer puts runs under its default namespace.
+      for (pugi::xml_node n = text.first_child(); n;) {
+        if (n.type() == pugi::node_element) {
+          const std::string local(XmlLocalName(n.name()));
+          n.set_name(local.c_str());
+        }
+        if (n.first_child()) { n = n.first_child(); continue; }
+        while (n && !n.next_sibling() && n != text) n = n.parent();
+        if (!n || n == text) break;
+        n = n.next_sibling();
+      }
       std::ostringstream out;
       for (pugi::xml_node k = text.first_child(); k; k = k.next_sibling()) k.print(out, "", pugi::format_raw);
       comment.RichBlob = QByteArray::fromStdString(out.str());

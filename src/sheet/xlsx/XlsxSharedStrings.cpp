@@ -55,7 +55,7 @@ protected:
     }
     if (depth < 3) return;
     const std::string_view name = XmlLocalName(AName);
-    FRaw.append("</").append(AName).append('>');
+    FRaw.append("</").append(name.data(), qsizetype(name.size())).append('>');
     if (name == "rPh") FInPhonetic = false;
     if (name == "t") FCollect = false;
   }
@@ -67,8 +67,11 @@ protected:
   }
 
 private:
+  // Runs are kept without namespace prefixes: the writer puts them under its own default
+  // namespace, where a prefix of the source part would be undeclared.
   void AppendStart(const char *AName, const char **AAttrs) {
-    FRaw.append('<').append(AName);
+    const std::string_view local = XmlLocalName(AName);
+    FRaw.append('<').append(local.data(), qsizetype(local.size()));
     for (int i = 0; AAttrs[i]; i += 2) {
       FRaw.append(' ').append(AAttrs[i]).append("=\"");
       AppendEscapedUtf8(FRaw, AAttrs[i + 1], true);

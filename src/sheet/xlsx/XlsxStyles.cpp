@@ -349,7 +349,10 @@ QByteArray WriteStyles(const TStyleTable &AStyles, const QByteArray &AOriginal) 
       AppendEscapedUtf8(attrs, a.value(), true);
       attrs.append('"');
     }
-    if (!strict && std::string_view(root.name()).find(':') == std::string_view::npos) {
+    if (!strict) {
+      // A prefixed root ("x:styleSheet") declares its prefix; the sections written here go
+      // under the default namespace, so that is declared too.
+      if (!attrs.contains(" xmlns=\"")) attrs.prepend(" xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"");
       rootAttrs = attrs;
       for (pugi::xml_node c = root.first_child(); c; c = c.next_sibling()) {
         if (c.type() != pugi::node_element) continue;
