@@ -788,11 +788,12 @@ bool HasNumberPlaceholders(const std::vector<TToken> &ATokens) {
   return false;
 }
 
-// Excel does not accept date codes beside digit placeholders, but other programs write codes
-// like "#,##0 AED": there the letters are a unit, not a day and a year.
+// Outside dates, date letters (and the era letter 'g') are plain text. Excel does not accept date
+// codes beside digit placeholders, but other programs write codes like "#,##0 AED" or "0.00 kg":
+// there the letters are a unit.
 void DateLettersToLiterals(TSection &ASection) {
   for (auto &t : ASection.Tokens)
-    if (IsDateToken(t.Kind))
+    if (IsDateToken(t.Kind) || t.Kind == TTokKind::tkNone)
       t.Kind = TTokKind::tkLiteral;
 }
 
@@ -802,10 +803,10 @@ void FinishSection(TSection &ASection) {
     date = date || IsDateToken(t.Kind);
     general = general || t.Kind == TTokKind::tkGeneral;
   }
-  if (date && (HasNumberPlaceholders(ASection.Tokens) || general)) {
-    DateLettersToLiterals(ASection);
+  if (date && (HasNumberPlaceholders(ASection.Tokens) || general))
     date = false;
-  }
+  if (!date)
+    DateLettersToLiterals(ASection);
   if (date) {
     ASection.Kind = TSectionKind::skDate;
     FinishDateSection(ASection);

@@ -175,6 +175,8 @@ TEST(NumberFormat, PlaceholdersLiteralsAndScaling) {
       {"_(* #,##0_)", 5, " 5 "},
       {"\"abc\"", -5, "-abc"},
       {"0 \"m\"\\²", 3, "3 m²"},
+      {"#,##0 AED", 1234, "1,234 AED"},  // letters beside digit placeholders are a unit
+      {"0.0 kg", 2, "2.0 kg"},
   };
   CheckCases(cases, std::size(cases));
 }
