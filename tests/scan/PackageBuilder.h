@@ -3,7 +3,9 @@
 // relationships, worksheet parts and an optional shared-string table.
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+#include <zip.h>
 #include <utility>
 #include <vector>
 
@@ -67,3 +69,20 @@ inline QByteArray Sheet(const QByteArray &ADimension, const QByteArray &ARows) {
          ARows + "</sheetData></worksheet>";
 }
 
+
+// Writes the members without compression (method "stored"), as some writers do.
+inline bool WriteStoredZip(const QString &APath, const TMembers &AMembers) {
+  int err = 0;
+  zip_t *za = zip_open(QFile::encodeName(APath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  if (!za)
+    return false;
+  for (const auto &[name, data] : AMembers) {
+    zip_source_t *src = zip_source_buffer(za, data.constData(), static_cast<zip_uint64_t>(data.size()), 0);
+    const zip_int64_t index = zip_file_add(za, name.toUtf8().constData(), src, ZIP_FL_OVERWRITE);
+    if (index < 0 || zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) < 0) {
+      zip_discard(za);
+      return false;
+    }
+  }
+  return zip_close(za) == 0;
+}

@@ -388,6 +388,24 @@ TEST_F(XlsxMetaReaderPackage, GroupColumn) {
     ASSERT_EQ(texts[k], QString::fromUtf8("中") + QString::number((k + 4) % 7)) << "row " << k + 4;
 }
 
+TEST_F(XlsxMetaReaderPackage, StoredMembersReadLikeDeflatedOnes) {
+  QByteArray rows;
+  for (int r = 1; r <= 3000; ++r)
+    rows += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"A" + QByteArray::number(r) + "\" t=\"s\"><v>" +
+            QByteArray::number(r % 3) + "</v></c></row>";
+  const TMembers members = Package({{"S", Sheet("A1:A3000", rows)}},
+                                   "<sst><si><t>zero</t></si><si><t>one</t></si><si><t>two</t></si></sst>");
+  const QString path = FDir.filePath(QStringLiteral("stored.xlsx"));
+  ASSERT_TRUE(WriteStoredZip(path, members));
+  const auto stored = ReadFile(path, 2, 0);
+  const auto deflated = Read(members, 2, 0);
+  ASSERT_TRUE(stored && deflated);
+  EXPECT_EQ(stored->front().HeaderTexts, (std::vector<QStringList>{{"one"}, {"two"}}));
+  EXPECT_EQ(stored->front().HeaderTexts, deflated->front().HeaderTexts);
+  EXPECT_EQ(stored->front().GroupColTexts, deflated->front().GroupColTexts);
+  EXPECT_EQ(stored->front().GroupColTexts.size(), 2998);
+}
+
 TEST_F(XlsxMetaReaderPackage, NamespacePrefixes) {
   TMembers members{
       {"xl/workbook.xml", "<?xml version=\"1.0\"?><x:workbook xmlns:x=\"m\" xmlns:r=\"r\"><x:sheets>"
