@@ -12,14 +12,16 @@ void AppendXlsxText(QByteArray &AOut, QStringView AText); // XlsxSharedStrings.c
 
 namespace {
 
-void CollectText(pugi::xml_node ANode, QString &AText, bool &ARich) {
+// Real comment texts nest three levels (text, r, t); deeper is hostile and simply not read.
+void CollectText(pugi::xml_node ANode, QString &AText, bool &ARich, int ADepth = 0) {
+  if (ADepth > 8) return;
   for (pugi::xml_node c = ANode.first_child(); c; c = c.next_sibling()) {
     if (c.type() != pugi::node_element) continue;
     const std::string_view n = XmlNodeName(c);
     if (n == "rPh") continue;
     if (n == "r") ARich = true;
     if (n == "t") AText += XmlText(c.child_value());
-    else CollectText(c, AText, ARich);
+    else CollectText(c, AText, ARich, ADepth + 1);
   }
 }
 
@@ -67,8 +69,15 @@ void ReadVmlCommentAltTexts(const QByteArray &AVml, TSheet &ASheet) {
   pugi::xml_document doc;
   // Old VML is often not well-formed; whatever cannot be read simply adds nothing.
   if (!doc.load_buffer(AVml.constData(), size_t(AVml.size()))) return;
-  for (pugi::xpath_node x : doc.select_nodes("//*[local-name()='shape']")) {
-    const pugi::xml_node shape = x.node();
+  // Shapes sit at the top or inside a group; a plain walk finds them without recursion.
+  std::vector<pugi::xml_node> shapes;
+  for (pugi::xml_node n = doc.first_child(); n;) {
+    if (n.type() == pugi::node_element && XmlNodeName(n) == "shape") shapes.push_back(n);
+    if (n.first_child()) { n = n.first_child(); continue; }
+    while (n && !n.next_sibling()) n = n.parent();
+    if (n) n = n.next_sibling();
+  }
+  for (const pugi::xml_node shape : shapes) {
     const QString alt = XmlText(shape.attribute("alt").value());
     if (alt.isEmpty()) continue;
     const pugi::xml_node data = XmlChild(shape, "ClientData");

@@ -136,7 +136,8 @@ void TZipReader::Stream(const QString &AStoredName,
 QByteArray TZipReader::Read(const QString &AStoredName, qint64 ALimit) const {
   QByteArray out;
   const qint64 expected = UncompressedSize(AStoredName);
-  if (expected > 0 && expected <= ALimit) out.reserve(qsizetype(expected));
+  // The stored size is only a hint (a hostile header may lie), so the reservation is capped.
+  if (expected > 0 && expected <= ALimit) out.reserve(qsizetype(qMin<qint64>(expected, 64ll << 20)));
   Stream(AStoredName, [&](const char *AData, qsizetype ASize) {
     if (out.size() + ASize > ALimit)
       throw TFileFormatError(

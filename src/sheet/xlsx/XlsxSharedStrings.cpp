@@ -27,7 +27,7 @@ protected:
       // (every entry needs at least "<si/>").
       if (const char *n = XmlAttr(AAttrs, "uniqueCount")) {
         const long long count = QByteArray(n).toLongLong();
-        if (count > 0) FStrings.Reserve(int(qMin<long long>(count, qMin<qint64>(FPartSize / 5 + 1, 50'000'000))));
+        if (count > 0) FStrings.Reserve(int(qMin<long long>(count, qMin<qint64>(FPartSize / 5 + 1, 1 << 22))));
       }
       return;
     }

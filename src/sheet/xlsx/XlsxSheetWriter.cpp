@@ -345,11 +345,14 @@ private:
       FBuffer.append("</v>");
       break;
     case TCellType::ctString:
-      FBuffer.append("<v>");
       if (formula) {
+        // A text result with blanks at either end must say so, or readers trim them.
         const QStringView text = FStrings.View(int(C.Value.Index));
+        const bool blankEnds = !text.isEmpty() && (text.front().isSpace() || text.back().isSpace());
+        FBuffer.append(blankEnds ? "<v xml:space=\"preserve\">" : "<v>");
         AppendEscaped(FBuffer, text, false);
       } else {
+        FBuffer.append("<v>");
         AppendInt(FBuffer, (*FContext.StringMap)[C.Value.Index]);
       }
       FBuffer.append("</v>");
