@@ -3,6 +3,10 @@
 #include "core/Errors.h"
 
 #include <QFile>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <list>
 #include <zip.h>
@@ -116,12 +120,11 @@ void TZipReader::Stream(const QString &AStoredName,
     zip_file_t *F;
     ~TCloser() { zip_fclose(F); }
   } closer{file};
-  std::unique_ptr<char[]> buffer(new char[KChunk]);
   qint64 total = 0;
-  for (;;) {
-    const zip_int64_t got = zip_fread(file, buffer.get(), KChunk);
+  // Reads the next chunk into ABuffer; 0 at the end. Throws on corrupt data and on bombs.
+  auto readChunk = [&](char *ABuffer) -> qint64 {
+    const zip_int64_t got = zip_fread(file, ABuffer, KChunk);
     if (got < 0) Fail(AStoredName, QString::fromUtf8(zip_file_strerror(file)));
-    if (got == 0) break;
     total += got;
     FTotalRead += got;
     if (total > limit || FTotalRead > KMaxTotalInflated)
@@ -129,7 +132,80 @@ void TZipReader::Stream(const QString &AStoredName,
           QStringLiteral("工作簿部件 %1 解压后的大小超过安全上限，已停止读取（文件可能已损坏或是恶意构造的）：%2")
               .arg(AStoredName, FPath),
           FPath, AStoredName);
-    AConsume(buffer.get(), qsizetype(got));
+    return got;
+  };
+  const bool large = (st.valid & ZIP_STAT_SIZE) && st.size > zip_uint64_t(8 * KChunk);
+  if (!large) {
+    std::unique_ptr<char[]> buffer(new char[KChunk]);
+    while (const qint64 got = readChunk(buffer.get())) AConsume(buffer.get(), qsizetype(got));
+    return;
+  }
+  // Large parts (sheets): inflate on a second thread while this one parses, a few chunks ahead.
+  struct TChunk {
+    std::unique_ptr<char[]> Data;
+    qint64 Size = 0;
+  };
+  std::mutex lock;
+  std::condition_variable changed;
+  std::deque<TChunk> filled, empty;
+  for (int i = 0; i < 4; ++i) empty.push_back({std::unique_ptr<char[]>(new char[KChunk]), 0});
+  bool finished = false, stop = false;
+  std::exception_ptr failure;
+  std::thread inflater([&] {
+    try {
+      for (;;) {
+        TChunk chunk;
+        {
+          std::unique_lock<std::mutex> guard(lock);
+          changed.wait(guard, [&] { return stop || !empty.empty(); });
+          if (stop) return;
+          chunk = std::move(empty.front());
+          empty.pop_front();
+        }
+        chunk.Size = readChunk(chunk.Data.get());
+        std::lock_guard<std::mutex> guard(lock);
+        if (chunk.Size == 0) break;
+        filled.push_back(std::move(chunk));
+        changed.notify_all();
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> guard(lock);
+      failure = std::current_exception();
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    finished = true;
+    changed.notify_all();
+  });
+  struct TJoiner {
+    std::thread &Thread;
+    std::mutex &Lock;
+    std::condition_variable &Changed;
+    bool &Stop;
+    ~TJoiner() {
+      {
+        std::lock_guard<std::mutex> guard(Lock);
+        Stop = true;
+      }
+      Changed.notify_all();
+      Thread.join();
+    }
+  } joiner{inflater, lock, changed, stop};
+  for (;;) {
+    TChunk chunk;
+    {
+      std::unique_lock<std::mutex> guard(lock);
+      changed.wait(guard, [&] { return !filled.empty() || finished; });
+      if (filled.empty()) {
+        if (failure) std::rethrow_exception(failure);
+        return;
+      }
+      chunk = std::move(filled.front());
+      filled.pop_front();
+    }
+    AConsume(chunk.Data.get(), qsizetype(chunk.Size));
+    std::lock_guard<std::mutex> guard(lock);
+    empty.push_back(std::move(chunk));
+    changed.notify_all();
   }
 }
 

@@ -14,6 +14,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -144,7 +145,9 @@ bool SameOneRowDown(const std::string &APrev, const std::string &ACur) {
       const bool before = i > 0 ? APrev[i - 1] : 0;
       (void)before;
       if (letters >= 1 && letters <= 3 && col <= KMaxCols && tokenStart && endsToken && pe - i <= 7) {
-        long long p = std::stoll(APrev.substr(i, pe - i)), c = ce - j <= 8 ? std::stoll(ACur.substr(j, ce - j)) : -1;
+        long long p = 0, c = -1;
+        std::from_chars(APrev.data() + i, APrev.data() + pe, p);
+        if (ce - j <= 8) std::from_chars(ACur.data() + j, ACur.data() + ce, c);
         if (p < 1 || c != p + 1 || c > KMaxRows) return false;
       } else {
         // A number, an absolute row or part of a name: must stay the same, and must not be a
@@ -606,13 +609,14 @@ public:
     if (!r)
       Fail(QStringLiteral("XML 格式错误（%1）").arg(QString::fromUtf8(r.description())));
     for (pugi::xml_node row = FRowDoc.first_child(); row; row = row.next_sibling()) {
-      if (row.type() != pugi::node_element || XmlLocalName(row.name()) != "row") continue;
+      if (row.type() != pugi::node_element || !NameIs(row.name(), "row")) continue;
       StartRow(Attrs(row));
       for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-        if (c.type() != pugi::node_element || XmlLocalName(c.name()) != "c") continue;
+        if (c.type() != pugi::node_element || !NameIs(c.name(), "c")) continue;
         StartCell(Attrs(c));
         for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling()) {
-          const std::string_view n = XmlLocalName(k.name());
+          const char *kn = k.name();
+          const std::string_view n = (kn[0] && !kn[1]) ? std::string_view(kn, 1) : XmlLocalName(kn);
           if (n == "v") {
             FText = k.child_value();
             FHasValue = true;
@@ -652,6 +656,12 @@ public:
   }
 
 private:
+  // Element name check with the common unprefixed case first (millions of calls).
+  static bool NameIs(const char *AName, std::string_view ALocal) {
+    if (std::strncmp(AName, ALocal.data(), ALocal.size()) == 0 && AName[ALocal.size()] == 0) return true;
+    return std::strchr(AName, ':') && XmlLocalName(AName) == ALocal;
+  }
+
   const char **Attrs(pugi::xml_node ANode) {
     FAttrs.clear();
     for (pugi::xml_attribute a = ANode.first_attribute(); a; a = a.next_attribute()) {
@@ -776,6 +786,7 @@ private:
       ASelfClosing = FPending[gt - 1] == '/';
       FEndTag = "</" + prefix + "sheetData";
       FRowEnd = "</" + prefix + "row>";
+      FEndSearcher = std::boyer_moore_horspool_searcher<std::string::const_iterator>(FEndTag.begin(), FEndTag.end());
       return gt + 1;
     }
   }
@@ -798,7 +809,8 @@ private:
         continue;
       }
       if (FMode == 1) {
-        const size_t end = FPending.find(FEndTag);
+        const auto hit = std::search(FPending.begin(), FPending.end(), FEndSearcher);
+        const size_t end = hit == FPending.end() ? std::string::npos : size_t(hit - FPending.begin());
         if (end != std::string::npos) {
           FReader.ProcessRows(FPending.data(), end);
           FPending.erase(0, end);
@@ -823,6 +835,7 @@ private:
 
   TSheetReader &FReader;
   std::string FPending, FEndTag, FRowEnd;
+  std::boyer_moore_horspool_searcher<std::string::const_iterator> FEndSearcher{FEndTag.begin(), FEndTag.end()};
   int FMode = 0; // 0 before the rows, 1 in the rows, 2 after them
 };
 
