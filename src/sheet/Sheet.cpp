@@ -56,11 +56,13 @@ TCellRange TSheet::UsedArea() const {
     area.Include(row.Index, row.Cells.front().Col);
     area.Include(row.Index, row.Cells.back().Col);
   }
-  // Merged blocks count as used even where the file stores no blank cells for them, as in Excel.
+  // Merged blocks and commented cells count as used even where the file stores no cells for
+  // them, as in Excel's own dimension.
   for (const TCellRange &m : FMerged) {
     area.Include(m.Top, m.Left);
     area.Include(m.Bottom, m.Right);
   }
+  for (const auto &[pos, comment] : FComments) area.Include(pos.first, pos.second);
   return area;
 }
 

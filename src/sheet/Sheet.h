@@ -137,8 +137,8 @@ public:
   bool IsTableView() const { return FKind == TSheetKind::skWorksheet; }
 
   // ---- cells: reading
-  // Bounding box of all stored cells and merged ranges (styled blanks included, as Excel's used
-  // range does).
+  // Bounding box of all stored cells, merged ranges and commented cells (styled blanks included),
+  // as Excel's used range is.
   TCellRange UsedArea() const;
   bool IsCellEmpty(int ARow, int ACol) const;
   const TCellRecord *FindCell(int ARow, int ACol) const;
