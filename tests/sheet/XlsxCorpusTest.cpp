@@ -92,7 +92,9 @@ void CheckSample(const TSheet &ASheet, const QJsonObject &AOracle, bool A1904) {
     } else if (type == QLatin1String("string")) {
       ASSERT_EQ(ours.Type, TCellType::ctString);
       const QString want = cell[3].toString();
-      if (ours.Text != want) EXPECT_EQ(ours.Text, DecodeEscapes(want));
+      if (ours.Text != want) {
+        EXPECT_EQ(ours.Text, DecodeEscapes(want));
+      }
     } else if (type == QLatin1String("bool")) {
       EXPECT_EQ(ours, TCellValue::FromBoolean(cell[3].toBool()));
     } else if (type == QLatin1String("error")) {

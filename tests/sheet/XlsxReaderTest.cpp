@@ -203,6 +203,16 @@ TEST(XlsxReader, ReadsTheOddCornersOfRealFiles) {
                      EXPECT_EQ(wb.Sheet(0).AsString(0, 0), QStringLiteral("a\rb_x0041_"));
                      EXPECT_EQ(wb.Sheet(0).AsString(0, 1), QStringLiteral("<x>"));
                    }});
+  {
+    // Some generators write UTF-16 parts; the bulk row path cannot see their tags as text.
+    const QString text = QString::fromUtf8("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" +
+                                           SheetXml("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>中文</t></is></c></row>"));
+    QByteArray utf16("\xFF\xFE", 2);
+    utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    cases.push_back({"UTF-16 sheet part", {utf16}, [](const TWorkbook &wb) {
+                       EXPECT_EQ(wb.Sheet(0).AsString(0, 0), QStringLiteral("中文"));
+                     }});
+  }
   for (const TReadCase &c : cases) {
     SCOPED_TRACE(c.Name);
     TWorkbook wb;

@@ -12,7 +12,7 @@ constexpr int KMaxDepth = 256;
 
 TXmlStreamParser::TXmlStreamParser(const QString &APartName, const QString &AFile)
     : FPart(APartName), FFile(AFile) {
-  FParser = XML_ParserCreate("UTF-8");
+  FParser = XML_ParserCreate(nullptr); // the encoding the part declares (UTF-16 parts exist)
   XML_SetUserData(FParser, this);
   XML_SetElementHandler(FParser, &TXmlStreamParser::OnStart, &TXmlStreamParser::OnEnd);
   XML_SetCharacterDataHandler(FParser, &TXmlStreamParser::OnChars);
