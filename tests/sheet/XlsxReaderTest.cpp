@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include "core/Errors.h"
+#include "sheet/FormulaShift.h"
 #include "sheet/Workbook.h"
 
 #include <gtest/gtest.h>
@@ -268,4 +269,39 @@ TEST(XlsxReader, RefusesBrokenAndHostileInputWithTypedErrors) {
     // A failed load leaves a usable empty document.
     EXPECT_EQ(wb.SheetCount(), 1);
   }
+}
+
+// Formulas that repeat down a column are stored once; every cell must still read back exactly the
+// text the file holds, whether or not it is the one above moved down a row.
+TEST(XlsxReader, FormulasRepeatedDownAColumnKeepTheirTexts) {
+  const std::vector<QString> patterns{
+      QStringLiteral("A1+$B$1"),        QStringLiteral("SUM(A1:A3)"),  QStringLiteral("A$1*2"),
+      QStringLiteral("LOG10(A1)"),      QStringLiteral("'S 1'!A1+1"),  QStringLiteral("SUM(1:1)"),
+      QStringLiteral("Table1[Col]+A1"), QStringLiteral("\"x1\"&A1"), QStringLiteral("A1+1E5"),
+      QStringLiteral("$A1&B1"),         QStringLiteral("ZZZ1+A1"),     QStringLiteral("A1048575")};
+  QByteArray rows;
+  std::vector<std::vector<QString>> expected; // per row, per column
+  for (int r = 0; r < 4; ++r) {
+    expected.emplace_back();
+    rows += "<row r=\"" + QByteArray::number(r + 1) + "\">";
+    for (size_t c = 0; c < patterns.size(); ++c) {
+      // Rows 0-2 move down one row each time; row 3 repeats row 2 unchanged.
+      const QString text = ShiftFormulaReferences(patterns[c], r < 3 ? r : 2, 0);
+      expected.back().push_back(text);
+      rows += "<c r=\"" + CellRefName(r, int(c)).toUtf8() + "\"><f>" + text.toHtmlEscaped().toUtf8() + "</f><v>0</v></c>";
+    }
+    rows += "</row>";
+  }
+  TWorkbook wb;
+  wb.LoadFromBytes(Build({SheetXml(rows)}));
+  for (int r = 0; r < 4; ++r)
+    for (size_t c = 0; c < patterns.size(); ++c) {
+      SCOPED_TRACE(CellRefName(r, int(c)).toStdString());
+      EXPECT_EQ(wb.Sheet(0).Formula(r, int(c)), QLatin1Char('=') + expected[size_t(r)][c]);
+    }
+  TWorkbook back;
+  back.LoadFromBytes(wb.SaveToBytes());
+  for (int r = 0; r < 4; ++r)
+    for (size_t c = 0; c < patterns.size(); ++c)
+      EXPECT_EQ(back.Sheet(0).Formula(r, int(c)), QLatin1Char('=') + expected[size_t(r)][c]);
 }
