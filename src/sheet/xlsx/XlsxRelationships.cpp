@@ -25,12 +25,24 @@ std::vector<TXlsxRelationship> ReadRelationships(const QByteArray &AXml, const Q
   return rels;
 }
 
+namespace {
+// Strict files are written back in transitional form, so their relationship types are too.
+QString TransitionalType(const QString &AType) {
+  static const QString strictBase = QStringLiteral("http://purl.oclc.org/ooxml/officeDocument/relationships/");
+  if (!AType.startsWith(strictBase)) return AType;
+  const QString rest = AType.mid(strictBase.size());
+  if (rest == QLatin1String("metadata/core-properties"))
+    return QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties");
+  return QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/") + rest;
+}
+} // namespace
+
 QByteArray WriteRelationships(const std::vector<TXlsxRelationship> &ARels) {
   TXmlWriter w;
   w.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">");
   for (const TXlsxRelationship &r : ARels) {
-    w.Raw("<Relationship").Attr("Id", r.Id).Attr("Type", r.Type).Attr("Target", r.Target);
+    w.Raw("<Relationship").Attr("Id", r.Id).Attr("Type", TransitionalType(r.Type)).Attr("Target", r.Target);
     if (r.External) w.Raw(" TargetMode=\"External\"");
     w.Raw("/>");
   }

@@ -236,7 +236,14 @@ private:
     FZip.AddBytes(FWorkbookPart, WriteWorkbookPart(FWorkbook, FExtras ? FExtras->WorkbookXml : QByteArray(), refs));
     AddType(FWorkbookPart, FMacro ? KMacroMainType : KMainType);
     FZip.AddBytes(RelsPartName(FWorkbookPart), WriteRelationships(rels));
-    if (!FExtras || !HasKept(QStringLiteral("_rels/.rels"))) {
+    if (FExtras && FExtras->Strict) {
+      // The package relationships name the workbook with a strict type; rewritten transitional.
+      for (const TXlsxPart &p : FExtras->Parts)
+        if (p.Name.compare(QLatin1String("_rels/.rels"), Qt::CaseInsensitive) == 0) {
+          FDroppedParts.insert(p.Name.toLower());
+          FZip.AddBytes(p.Name, WriteRelationships(ReadRelationships(p.Data, p.Name, QString())));
+        }
+    } else if (!FExtras || !HasKept(QStringLiteral("_rels/.rels"))) {
       std::vector<TXlsxRelationship> root{{QStringLiteral("rId1"), KRelBase + QStringLiteral("officeDocument"), FWorkbookPart, false}};
       FZip.AddBytes(QStringLiteral("_rels/.rels"), WriteRelationships(root));
     }
