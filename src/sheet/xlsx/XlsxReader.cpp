@@ -181,10 +181,15 @@ private:
     }
   }
 
+  // Kept parts sit in memory until the next save; a package that would need more than this is
+  // refused rather than allowed to exhaust memory.
   void KeepUnconsumedParts() {
+    constexpr qint64 KMaxKept = 1ll << 30;
+    qint64 kept = 0;
     for (const QString &name : FZip.MemberNames()) {
       if (FConsumed.contains(name.toLower())) continue;
-      FExtras->Parts.push_back({name, FZip.Read(name, 1ll << 30)});
+      FExtras->Parts.push_back({name, FZip.Read(name, KMaxKept - kept)});
+      kept += FExtras->Parts.back().Data.size();
     }
   }
 
