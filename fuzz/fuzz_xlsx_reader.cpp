@@ -15,9 +15,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <iterator>
+#include <vector>
 #include <utility>
 #include <zip.h>
 
@@ -104,15 +103,15 @@ QByteArray MakePackage(int AReplace, const QByteArray &AText) {
   zip_t *za = zip_open_from_source(out, ZIP_TRUNCATE, &err);
   QByteArray result;
   if (za) {
+    // The member bytes must outlive zip_close(), which is when libzip reads them.
+    std::vector<QByteArray> members;
+    members.reserve(std::size(KParts));
     int index = 0;
     for (const auto &[name, text] : KParts) {
-      const QByteArray data = index++ == AReplace ? AText : QByteArray(text);
-      // ZIP_FL_ENC_UTF_8 and a copy the archive owns (freed by zip_close).
-      void *copy = ::malloc(size_t(data.size()) + 1);
-      if (!copy)
-        break;
-      ::memcpy(copy, data.constData(), size_t(data.size()));
-      zip_source_t *src = zip_source_buffer(za, copy, zip_uint64_t(data.size()), 1);
+      members.push_back(index++ == AReplace ? AText : QByteArray(text));
+      const QByteArray &data = members.back();
+      zip_source_t *src = zip_source_buffer(za, data.isEmpty() ? nullptr : data.constData(),
+                                            zip_uint64_t(data.size()), 0);
       const zip_int64_t at = src ? zip_file_add(za, name, src, ZIP_FL_ENC_UTF_8) : -1;
       if (at < 0) {
         if (src)
