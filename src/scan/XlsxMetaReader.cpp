@@ -173,11 +173,19 @@ QString ConcatTexts(TView AContent, const TTags &ATags) {
   const QByteArray openPh = ATags.Open("rPh"), closePh = ATags.Close("rPh");
   QByteArray raw;
   size_t pos = 0;
+  // The next phonetic run, searched again only once passed (items with many runs stay linear).
+  size_t ph = 0;
+  bool phKnown = false;
   for (;;) {
-    size_t t = 0, ph = 0;
+    size_t t = 0;
     if (FindTag(AContent, pos, View(openT), t) != TFind::fFound)
       break;
-    if (FindTag(AContent, pos, View(openPh), ph) == TFind::fFound && ph < t) {
+    if (!phKnown || (ph != KNone && ph < pos)) {
+      if (FindTag(AContent, pos, View(openPh), ph) != TFind::fFound)
+        ph = KNone;
+      phKnown = true;
+    }
+    if (ph != KNone && ph < t) {
       const size_t end = AContent.find(View(closePh), ph);
       if (end == KNone)
         break;
