@@ -540,12 +540,12 @@ TEST_F(XlsxMetaReaderPackage, EntitySoup) {
 
   // Hundreds of thousands of rich-text runs in one item: read in one linear pass.
   QByteArray runs = "<sst><si>";
-  for (int i = 0; i < 300000; ++i)
+  for (int i = 0; i < 100000; ++i)
     runs += "<r><t>a</t></r>";
   runs += "<rPh><t>x</t></rPh></si></sst>";
   const auto rich = Read(Package({{"S", Sheet("A1", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>")}}, runs));
   ASSERT_TRUE(rich);
-  EXPECT_EQ(rich->front().HeaderTexts[0][0], QString(300000, u'a'));
+  EXPECT_EQ(rich->front().HeaderTexts[0][0], QString(100000, u'a'));
 }
 
 TEST_F(XlsxMetaReaderPackage, ProgressOfTheGroupColumnRead) {
