@@ -135,6 +135,8 @@ void TZipArchive::OpenBuffer(const QByteArray &ABytes) {
     zip_discard(FZip);
     FZip = nullptr;
   }
+  FNames.clear();
+  FNamesBuilt = false;
   zip_error_t ze;
   zip_error_init(&ze);
   zip_source_t *src = zip_source_buffer_create(ABytes.constData(), static_cast<zip_uint64_t>(ABytes.size()), 0, &ze);
@@ -156,12 +158,35 @@ void TZipArchive::Close() {
     FZip = nullptr;
   }
   FBytes.clear();
+  FNames.clear();
+  FNamesBuilt = false;
 }
+
+namespace {
+
+std::string AsciiLower(const char *AText) {
+  std::string s(AText);
+  for (char &ch : s)
+    if (ch >= 'A' && ch <= 'Z')
+      ch = static_cast<char>(ch - 'A' + 'a');
+  return s;
+}
+
+} // namespace
 
 qint64 TZipArchive::IndexOf(const char *AName) const {
   if (!FZip)
     return -1;
-  return zip_name_locate(FZip, AName, ZIP_FL_NOCASE);
+  if (!FNamesBuilt) {
+    FNamesBuilt = true;
+    const zip_int64_t count = zip_get_num_entries(FZip, 0);
+    FNames.reserve(static_cast<size_t>(std::max<zip_int64_t>(0, count)));
+    for (zip_int64_t i = 0; i < count; ++i)
+      if (const char *name = zip_get_name(FZip, static_cast<zip_uint64_t>(i), 0))
+        FNames.emplace(AsciiLower(name), i); // the first of equal names wins, as in libzip
+  }
+  const auto it = FNames.find(AsciiLower(AName));
+  return it == FNames.end() ? -1 : it->second;
 }
 
 bool TZipArchive::ReadAll(qint64 AIndex, QByteArray &AOut, qint64 AMaxBytes) const {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 struct zip;
 struct zip_file;
@@ -65,4 +67,9 @@ public:
 private:
   zip *FZip = nullptr;
   QByteArray FBytes; // the package when it was read into memory
+  // Member names in ASCII lower case -> index, built at the first lookup. libzip's own
+  // case-insensitive lookup walks every entry each time, which a package with many members
+  // and many sheets turns into a quadratic scan.
+  mutable std::unordered_map<std::string, qint64> FNames;
+  mutable bool FNamesBuilt = false;
 };
