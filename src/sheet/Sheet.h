@@ -46,8 +46,9 @@ struct TCellRecord {
     double Number;
     std::uint32_t Index;
   } Value;
-  // Bits 0-3: TCellType; bit 4: refers to a shared formula whose master is another cell;
-  // bits 5-31: formula id + 1 (0 = no formula).
+  // Bits 0-3: TCellType; bit 4: the formula is another cell's (its master), moved to this cell
+  // (Excel's shared formulas, and plain formulas repeated down a column, which the reader
+  // stores once); bits 5-31: formula id + 1 (0 = no formula).
   std::uint32_t Bits;
   std::uint16_t Col;
   std::uint16_t Style; // cell format index into the workbook's style table
