@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 
+#include "core/Errors.h"
 #include "sheet/Workbook.h"
 #include "sheet/xlsx/XlsxPackage.h"
 
@@ -190,4 +191,14 @@ TEST(XlsxWriter, KeepsWhatTheModelDoesNotUnderstand) {
   TWorkbook third;
   third.LoadFromBytes(again);
   EXPECT_EQ(third.Sheet(0).Comments().size(), 2u);
+}
+
+TEST(XlsxWriter, RefusesSheetNamesExcelWouldRepair) {
+  TWorkbook wb;
+  wb.AddSheet(QStringLiteral("SHEET1"));
+  EXPECT_THROW(wb.SaveToBytes(), TArgumentError);
+  wb.Sheet(1).SetName(QString());
+  EXPECT_THROW(wb.SaveToBytes(), TArgumentError);
+  wb.Sheet(1).SetName(QStringLiteral("Sheet2"));
+  EXPECT_NO_THROW(wb.SaveToBytes());
 }

@@ -1,5 +1,6 @@
 #include "sheet/xlsx/XlsxWriter.h"
 
+#include "core/Errors.h"
 #include "sheet/Workbook.h"
 #include "sheet/xlsx/XlsxParts.h"
 
@@ -284,6 +285,18 @@ private:
 } // namespace
 
 void WriteXlsxWorkbook(const TWorkbook &AWorkbook, const QString *APath, QByteArray *AOut) {
+  // Excel repairs (and renames) a workbook with two sheets of one name or a sheet without a
+  // name; such a document is refused before anything is written.
+  QSet<QString> names;
+  for (int i = 0; i < AWorkbook.SheetCount(); ++i) {
+    const QString name = AWorkbook.Sheet(i).Name();
+    const QString file = APath ? *APath : QString();
+    if (name.trimmed().isEmpty())
+      throw TArgumentError(QStringLiteral("第 %1 个工作表没有名称，无法保存工作簿").arg(i + 1), file);
+    if (names.contains(name.toLower()))
+      throw TArgumentError(QStringLiteral("工作簿中有重名的工作表“%1”，无法保存").arg(name), file);
+    names.insert(name.toLower());
+  }
   TPackageWriter writer(AWorkbook, APath, AOut);
   writer.Run();
 }
