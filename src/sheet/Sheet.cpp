@@ -119,7 +119,8 @@ QString TSheet::DisplayText(const TCellRecord &ACell) const {
     const QString text = FWorkbook->Strings().Text(int(ACell.Value.Index));
     if (ACell.Style == 0) return text;
     const QString code = FWorkbook->Styles().NumberFormatCode(ACell.Style);
-    if (IsGeneral(code) || !code.contains(u'@')) return text;
+    // A fourth section applies to text even without '@' ("0;-0;0;\"n/a\"" shows n/a).
+    if (IsGeneral(code) || (!code.contains(u'@') && code.count(u';') < 3)) return text;
     return FormatTextValue(text, code);
   }
   case TCellType::ctBoolean: return ACell.Value.Index ? QStringLiteral("TRUE") : QStringLiteral("FALSE");

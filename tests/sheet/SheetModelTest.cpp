@@ -55,6 +55,15 @@ TEST(SheetModel, DisplayTextUsesTheCellsNumberFormat) {
   s.SetCellStyle(0, 0, style);
   EXPECT_EQ(s.DisplayText(0, 0), QStringLiteral("12.50%"));
   EXPECT_EQ(s.AsString(0, 0), QStringLiteral("0.125"));
+  // Texts go through the format's text section, also a fourth section without '@'.
+  TCellFormat textXf;
+  textXf.NumFmtId = wb.Styles().AddNumberFormat(QStringLiteral("0;-0;0;\"n/a\""));
+  s.SetString(1, 0, QStringLiteral("abc"));
+  s.SetCellStyle(1, 0, wb.Styles().AddCellFormat(textXf));
+  EXPECT_EQ(s.DisplayText(1, 0), QStringLiteral("n/a"));
+  textXf.NumFmtId = wb.Styles().AddNumberFormat(QStringLiteral("\"[\"@\"]\""));
+  s.SetCellStyle(1, 0, wb.Styles().AddCellFormat(textXf));
+  EXPECT_EQ(s.DisplayText(1, 0), QStringLiteral("[abc]"));
 }
 
 TEST(SheetModel, MergedRangesAreFoundAndDeletedByIntersection) {
