@@ -249,7 +249,9 @@ private:
     }
     if (ARow.Height >= 0) {
       FBuffer.append(" ht=\"");
-      AppendDouble(FBuffer, double(ARow.Height));
+      char buf[24]; // shortest text of the float itself: 14.4 stays "14.4"
+      const auto r = std::to_chars(buf, buf + sizeof buf, ARow.Height);
+      FBuffer.append(buf, r.ptr - buf);
       FBuffer.append('"');
       if (ARow.Flags & TRowRecord::rfCustomHeight) FBuffer.append(" customHeight=\"1\"");
     }
