@@ -73,6 +73,7 @@ struct TXlsxSheetWriteContext {
   const std::vector<int> *StringMap = nullptr; // old string index -> new index
   QString LegacyDrawingRelId;                  // regenerated VML drawing ("" when none)
   bool DropVml = false;                        // the comments are gone: drop their drawing
+  bool Active = false;                         // the workbook's active sheet
   std::vector<QString> HyperlinkRelIds;        // per hyperlink, "" for internal ones
 };
 TZipWriter::TProducer WorksheetProducer(const TSheet &ASheet, const TXlsxSheetExtras *AExtras,

@@ -103,6 +103,13 @@ private:
       ++it;
     }
     (void)hadVml;
+    // Only the active sheet may say it is selected, or Excel opens with the sheets grouped.
+    if (!FContext.Active)
+      for (auto &item : FItems)
+        if (item.Name == "sheetViews") {
+          item.Xml.replace(" tabSelected=\"1\"", "");
+          item.Xml.replace(" tabSelected=\"true\"", "");
+        }
     auto ensure = [&](const char *AName) {
       for (const auto &item : FItems)
         if (item.Name == AName) return;

@@ -154,6 +154,7 @@ private:
       std::vector<TXlsxRelationship> rels = x ? x->Rels : std::vector<TXlsxRelationship>();
       TXlsxSheetWriteContext ctx;
       ctx.StringMap = &FStringMap;
+      ctx.Active = i == FWorkbook.ActiveSheetIndex();
 
       // Comments and their drawing.
       std::set<std::pair<int, int>> cells;
