@@ -247,6 +247,34 @@ void TSheet::ClearCellValue(int ARow, int ACol) {
   }
 }
 
+void TSheet::ClearCells(const TCellRange &AArea, unsigned AFlags) {
+  if (AArea.IsEmpty()) return;
+  if (AFlags & (cfValues | cfStyles)) {
+    auto first = std::lower_bound(FRows.begin(), FRows.end(), AArea.Top,
+                                  [](const TRowRecord &r, int row) { return r.Index < row; });
+    for (auto row = first; row != FRows.end() && row->Index <= AArea.Bottom; ++row) {
+      auto &cells = row->Cells;
+      for (auto c = LowerCell(cells, AArea.Left); c != cells.end() && c->Col <= AArea.Right; ++c) {
+        if (AFlags & cfValues) {
+          c->Bits = 0;
+          c->Value.Number = 0;
+        }
+        if (AFlags & cfStyles) c->Style = 0;
+      }
+      cells.erase(std::remove_if(LowerCell(cells, AArea.Left), cells.end(),
+                                 [&](const TCellRecord &c) {
+                                   return c.Col <= AArea.Right && c.IsEmpty() && c.Style == 0;
+                                 }),
+                  cells.end());
+    }
+  }
+  if (AFlags & cfComments) {
+    for (auto it = FComments.begin(); it != FComments.end();)
+      it = AArea.Contains(it->first.first, it->first.second) ? FComments.erase(it) : std::next(it);
+  }
+  if (AFlags & cfHyperlinks) RemoveHyperlinksInArea(AArea);
+}
+
 void TSheet::RemoveCell(int ARow, int ACol) {
   const TRowRecord *row = FindRow(ARow);
   if (!row) return;

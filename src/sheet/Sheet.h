@@ -173,6 +173,16 @@ public:
   void SetCellStyle(int ARow, int ACol, int AStyle);
   // Clears value and formula, keeps the style.
   void ClearCellValue(int ARow, int ACol);
+  // What ClearCells removes in an area.
+  enum TClearFlag : unsigned {
+    cfValues = 1,     // values and formulas (styles stay)
+    cfStyles = 2,     // cell formats back to the default
+    cfComments = 4,
+    cfHyperlinks = 8, // every hyperlink the area touches
+    cfAll = 15
+  };
+  // Clears the area; cells left with neither value nor style are removed.
+  void ClearCells(const TCellRange &AArea, unsigned AFlags);
   // Removes the stored cell altogether.
   void RemoveCell(int ARow, int ACol);
 

@@ -80,6 +80,30 @@ TEST(SheetModel, MergedRangesAreFoundAndDeletedByIntersection) {
   EXPECT_EQ(s.UsedArea(), (TCellRange{0, 0, 2, 1}));
 }
 
+TEST(SheetModel, ClearCellsTakesOnlyWhatItIsAskedFor) {
+  TWorkbook wb;
+  TSheet &s = wb.Sheet(0);
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      s.SetNumber(r, c, r * 10 + c);
+      s.SetCellStyle(r, c, 1);
+    }
+  s.SetComment(1, 1, {QStringLiteral("c"), QString(), QString(), QByteArray()});
+  s.SetComment(3, 3, {QStringLiteral("d"), QString(), QString(), QByteArray()});
+  s.AddHyperlink({{2, 2, 5, 5}, QStringLiteral("https://x"), QString(), QString(), QString()});
+  const TCellRange area{1, 1, 2, 2}; // B2:C3
+  s.ClearCells(area, TSheet::cfValues | TSheet::cfComments);
+  EXPECT_TRUE(s.IsCellEmpty(1, 1));
+  EXPECT_EQ(s.CellStyle(1, 1), 1);     // style stays
+  EXPECT_EQ(s.AsFloat(1, 3), 13);      // outside the area
+  EXPECT_EQ(s.Comment(1, 1), nullptr);
+  EXPECT_NE(s.Comment(3, 3), nullptr);
+  s.ClearCells(area, TSheet::cfStyles | TSheet::cfHyperlinks);
+  EXPECT_EQ(s.FindCell(2, 2), nullptr); // nothing left: the cell is gone
+  EXPECT_TRUE(s.Hyperlinks().empty());  // touched, so removed whole
+  EXPECT_EQ(s.NonEmptyCellCount(), 12);
+}
+
 TEST(SheetModel, ColumnsSplitWhenOneColumnChanges) {
   TWorkbook wb;
   TSheet &s = wb.Sheet(0);
