@@ -142,8 +142,6 @@ bool SameOneRowDown(const std::string &APrev, const std::string &ACur) {
       for (size_t k = ls; k < i; ++k) col = col * 26 + ((APrev[k] & ~0x20) - 'A' + 1);
       const char after = pe < n ? APrev[pe] : 0;
       const bool endsToken = !(IsIdentByte(after) || after == '(' || after == '!');
-      const bool before = i > 0 ? APrev[i - 1] : 0;
-      (void)before;
       if (letters >= 1 && letters <= 3 && col <= KMaxCols && tokenStart && endsToken && pe - i <= 7) {
         long long p = 0, c = -1;
         std::from_chars(APrev.data() + i, APrev.data() + pe, p);
@@ -401,11 +399,9 @@ private:
         int r, c;
         if (!ParseCellName(v, r, c)) Fail(QStringLiteral("单元格引用“%1”无效").arg(QString::fromUtf8(v)));
         if (c >= KMaxCols || r >= KMaxRows) OutOfGrid();
+        // The row part of the reference is not used: a cell belongs to the <row> around it,
+        // even when its reference names another row.
         if (c >= 0) FCellCol = c;
-        if (r >= 0 && r != FLastRow) {
-          // A cell naming another row than its <row>: Excel takes the row of the element.
-          (void)r;
-        }
       } else if (n[0] == 's' && n[1] == 0) {
         FCellStyle = qBound(0, IntAttr(v, 0), 65535);
       } else if (n[0] == 't' && n[1] == 0) {

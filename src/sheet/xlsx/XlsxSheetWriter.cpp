@@ -94,7 +94,6 @@ private:
 
     if (AExtras) FItems = AExtras->Items;
     const bool regeneratedVml = !FContext.LegacyDrawingRelId.isEmpty();
-    const bool hadVml = AExtras && !AExtras->VmlRelId.isEmpty();
     for (auto it = FItems.begin(); it != FItems.end();) {
       if (it->Name == "legacyDrawing" && (regeneratedVml || FContext.DropVml)) {
         it = FItems.erase(it); // replaced below (or dropped with the comments)
@@ -102,7 +101,6 @@ private:
       }
       ++it;
     }
-    (void)hadVml;
     // Only the active sheet may say it is selected, or Excel opens with the sheets grouped.
     if (!FContext.Active)
       for (auto &item : FItems)
@@ -316,13 +314,11 @@ private:
       FBuffer.append('"');
     }
     FBuffer.append('>');
-    const QString text = isMaster ? f.Text : ShiftedText(f, ARow, C.Col);
+    // A cell inside an array or data-table range that is not its master carries the master's
+    // formula moved to it (only shared children reach here otherwise).
+    const QString text = isMaster ? f.Text : FSheet.Formula(ARow, C.Col).mid(1);
     AppendEscaped(FBuffer, text, false);
     FBuffer.append("</f>");
-  }
-
-  QString ShiftedText(const TFormula &AF, int ARow, int ACol) const {
-    return FSheet.Formula(ARow, ACol).mid(1);
   }
 
   void WriteCell(int ARow, const TCellRecord &C) {
