@@ -4,6 +4,7 @@
 
 #include "sheet/xlsx/XlsxParts.h"
 
+#include "sheet/FormulaShift.h"
 #include "sheet/Workbook.h"
 #include "sheet/xlsx/XlsxXml.h"
 
@@ -292,7 +293,7 @@ private:
         FBuffer.append("\"/>");
       } else {
         FBuffer.append("<f>");
-        AppendEscaped(FBuffer, FSheet.Formula(ARow, C.Col).mid(1), false);
+        AppendEscaped(FBuffer, ShiftFormulaReferences(f.Text, ARow - f.MasterRow, C.Col - f.MasterCol), false);
         FBuffer.append("</f>");
       }
       return;
@@ -316,7 +317,7 @@ private:
     FBuffer.append('>');
     // A cell inside an array or data-table range that is not its master carries the master's
     // formula moved to it (only shared children reach here otherwise).
-    const QString text = isMaster ? f.Text : FSheet.Formula(ARow, C.Col).mid(1);
+    const QString text = isMaster ? f.Text : ShiftFormulaReferences(f.Text, ARow - f.MasterRow, C.Col - f.MasterCol);
     AppendEscaped(FBuffer, text, false);
     FBuffer.append("</f>");
   }
