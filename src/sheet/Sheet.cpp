@@ -313,6 +313,42 @@ void TSheet::AppendRow(TRowRecord &&ARow) {
   for (const TCellRecord &c : ARow.Cells) PutCell(ARow.Index, c);
 }
 
+void TSheet::MergeRows(std::vector<TRowRecord> &&ARows) {
+  if (ARows.empty()) return;
+  std::stable_sort(ARows.begin(), ARows.end(),
+                   [](const TRowRecord &a, const TRowRecord &b) { return a.Index < b.Index; });
+  std::vector<TRowRecord> merged;
+  merged.reserve(FRows.size() + ARows.size());
+  auto take = [&](TRowRecord &&ARow) {
+    if (merged.empty() || merged.back().Index != ARow.Index) {
+      merged.push_back(std::move(ARow));
+      return;
+    }
+    TRowRecord &row = merged.back();
+    if (ARow.HasAttributes() || ARow.Style) {
+      row.Height = ARow.Height;
+      row.Style = ARow.Style;
+      row.Flags = ARow.Flags;
+      row.OutlineLevel = ARow.OutlineLevel;
+    }
+    row.Cells.insert(row.Cells.end(), ARow.Cells.begin(), ARow.Cells.end());
+    std::stable_sort(row.Cells.begin(), row.Cells.end(),
+                     [](const TCellRecord &a, const TCellRecord &b) { return a.Col < b.Col; });
+    std::vector<TCellRecord> unique;
+    for (const TCellRecord &c : row.Cells) {
+      if (!unique.empty() && unique.back().Col == c.Col) unique.back() = c;
+      else unique.push_back(c);
+    }
+    row.Cells.assign(unique.begin(), unique.end());
+  };
+  size_t i = 0, j = 0;
+  while (i < FRows.size() || j < ARows.size()) {
+    if (j >= ARows.size() || (i < FRows.size() && FRows[i].Index <= ARows[j].Index)) take(std::move(FRows[i++]));
+    else take(std::move(ARows[j++]));
+  }
+  FRows.swap(merged);
+}
+
 // ---------------------------------------------------------------- rows and columns
 
 double TSheet::RowHeight(int ARow) const {

@@ -235,6 +235,9 @@ public:
   // Appends a whole row that comes after every stored row (the reader's fast path); ACells
   // must be sorted by column. Falls back to merging when the row exists already.
   void AppendRow(TRowRecord &&ARow);
+  // Merges rows that arrived out of order in one pass (a file listing rows backwards must not
+  // cost a shift of every stored row per row). Cells of a repeated row: the later one wins.
+  void MergeRows(std::vector<TRowRecord> &&ARows);
 
   // Format-specific data kept for the writer of the same format; may be null.
   std::shared_ptr<TFormatExtras> Extras;

@@ -114,6 +114,17 @@ TEST(XlsxReader, ReadsTheOddCornersOfRealFiles) {
                      ASSERT_EQ(s.MergedRanges().size(), 1u);
                      EXPECT_EQ(s.UsedArea(), (TCellRange{0, 0, 3, 7}));
                    }});
+  cases.push_back({"rows out of order and repeated",
+                   {SheetXml("<row r=\"5\"><c r=\"A5\"><v>5</v></c></row><row r=\"2\"><c r=\"B2\"><v>2</v></c></row>"
+                             "<row r=\"5\"><c r=\"B5\"><v>6</v></c></row><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")},
+                   [](const TWorkbook &wb) {
+                     const TSheet &s = wb.Sheet(0);
+                     ASSERT_EQ(s.Rows().size(), 3u);
+                     EXPECT_EQ(s.Rows()[0].Index, 0);
+                     EXPECT_EQ(s.AsFloat(4, 0), 5);
+                     EXPECT_EQ(s.AsFloat(4, 1), 6);
+                     EXPECT_EQ(s.AsFloat(1, 1), 2);
+                   }});
   cases.push_back({"shared and array formulas",
                    {SheetXml("<row r=\"1\"><c r=\"A1\"><f t=\"shared\" ref=\"A1:A3\" si=\"0\">B1*2</f><v>2</v></c>"
                              "<c r=\"C1\"><f t=\"array\" ref=\"C1:C2\">SUM(B1:B2*2)</f><v>6</v></c></row>"

@@ -181,6 +181,7 @@ public:
 
   void Done() {
     if (!FSawRoot) Fail(QStringLiteral("缺少 worksheet 根元素"));
+    FSheet.MergeRows(std::move(FLateRows));
   }
 
 protected:
@@ -375,7 +376,10 @@ private:
     }
     if (FCells.empty() && !FRow.HasAttributes() && FRow.Style == 0) return;
     FRow.Cells.assign(FCells.begin(), FCells.end()); // exact capacity: rows stay compact
-    FSheet.AppendRow(std::move(FRow));
+    if (!FSheet.Rows().empty() && FSheet.Rows().back().Index >= FRow.Index)
+      FLateRows.push_back(std::move(FRow)); // merged once at the end
+    else
+      FSheet.AppendRow(std::move(FRow));
   }
 
   void StartCell(const char **AAttrs) {
@@ -693,6 +697,7 @@ private:
   QByteArray FRaw;
 
   TRowRecord FRow;
+  std::vector<TRowRecord> FLateRows; // rows listed after a row with a higher number
   std::vector<TCellRecord> FCells;
   bool FSorted = true;
   int FLastRow = -1, FLastCol = -1;
