@@ -7,6 +7,7 @@
 #include "sheet/xlsx/XlsxPackage.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <vector>
 
@@ -28,8 +29,17 @@ QString ResolveTarget(const QString &ASourcePart, const QString &ATarget);
 QString RelativeTarget(const QString &ASourcePart, const QString &ATargetPart);
 // True when the relationship type ends in "/" + ASuffix (transitional and strict alike).
 bool RelTypeIs(const QString &AType, const char *ASuffix);
-// A fresh id ("rIdN") not used in ARels.
-QString NextRelId(const std::vector<TXlsxRelationship> &ARels);
+// Hands out relationship ids ("rIdN") that none of the given relationships uses yet.
+class TRelIdPool {
+public:
+  explicit TRelIdPool(const std::vector<TXlsxRelationship> &ARels = {});
+  void Reserve(const QString &AId) { FUsed.insert(AId); }
+  QString Take();
+
+private:
+  QSet<QString> FUsed;
+  int FNext = 1;
+};
 
 // ---- content types (XlsxRelationships.cpp)
 void ReadContentTypes(const QByteArray &AXml, TXlsxWorkbookExtras &AExtras, const QString &AFile);

@@ -121,10 +121,12 @@ private:
     };
     std::vector<TPlan> plans;
     QSet<QString> seenParts;
+    QHash<QString, const TXlsxRelationship *> byId;
+    for (const TXlsxRelationship &r : FWorkbookRels)
+      if (!byId.contains(r.Id)) byId.insert(r.Id, &r); // of repeated ids the first counts
     for (const TXlsxSheetEntry &e : FEntries) {
-      const auto it = std::find_if(FWorkbookRels.begin(), FWorkbookRels.end(),
-                                   [&](const TXlsxRelationship &r) { return r.Id == e.RelId; });
-      if (it == FWorkbookRels.end()) continue; // a sheet without a part: Excel drops it too
+      const TXlsxRelationship *it = byId.value(e.RelId);
+      if (!it) continue; // a sheet without a part: Excel drops it too
       const QString part = it->External ? QString() : FZip.Find(ResolveTarget(FExtras->WorkbookPart, it->Target));
       if (part.isEmpty() || seenParts.contains(part.toLower())) continue;
       seenParts.insert(part.toLower());
@@ -167,11 +169,11 @@ private:
       if (RelTypeIs(r.Type, "vmlDrawing") && r.Id == AExtras.VmlRelId) AExtras.VmlPart = target;
       AExtras.Rels.push_back(r);
     }
+    QHash<QString, QString> targets;
+    for (const TXlsxRelationship &r : rels)
+      if (!targets.contains(r.Id)) targets.insert(r.Id, r.Target);
     for (TXlsxPendingLink &p : ALinks) {
-      if (!p.RelId.isEmpty()) {
-        const auto it = std::find_if(rels.begin(), rels.end(), [&](const TXlsxRelationship &r) { return r.Id == p.RelId; });
-        if (it != rels.end()) p.Link.Target = it->Target;
-      }
+      if (!p.RelId.isEmpty()) p.Link.Target = targets.value(p.RelId);
       ASheet.AddHyperlink(p.Link);
     }
     if (!commentsPart.isEmpty()) {

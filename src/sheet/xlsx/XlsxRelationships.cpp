@@ -91,12 +91,17 @@ bool RelTypeIs(const QString &AType, const char *ASuffix) {
   return QStringView(AType).mid(slash + 1).compare(QLatin1String(ASuffix), Qt::CaseInsensitive) == 0;
 }
 
-QString NextRelId(const std::vector<TXlsxRelationship> &ARels) {
-  int n = 1;
+TRelIdPool::TRelIdPool(const std::vector<TXlsxRelationship> &ARels) {
+  for (const TXlsxRelationship &r : ARels) FUsed.insert(r.Id);
+}
+
+QString TRelIdPool::Take() {
   for (;;) {
-    const QString id = QStringLiteral("rId%1").arg(n++);
-    if (std::none_of(ARels.begin(), ARels.end(), [&](const TXlsxRelationship &r) { return r.Id == id; }))
+    const QString id = QStringLiteral("rId%1").arg(FNext++);
+    if (!FUsed.contains(id)) {
+      FUsed.insert(id);
       return id;
+    }
   }
 }
 

@@ -135,14 +135,9 @@ private:
       FSheetPlans.push_back(p);
     }
     // Fresh relationship ids last, so kept ids never collide.
-    std::vector<TXlsxRelationship> taken;
-    for (const QString &id : relIds) taken.push_back({id, {}, {}, false});
+    for (const QString &id : relIds) FWorkbookRelIds.Reserve(id);
     for (TSheetPlan &p : FSheetPlans)
-      if (p.RelId.isEmpty()) {
-        p.RelId = NextRelId(taken);
-        taken.push_back({p.RelId, {}, {}, false});
-      }
-    FTakenWorkbookRelIds = taken;
+      if (p.RelId.isEmpty()) p.RelId = FWorkbookRelIds.Take();
   }
 
   void WriteSheets() {
@@ -152,6 +147,7 @@ private:
       if (!s.IsTableView()) continue; // the part and its relationships are among the kept parts
       auto *x = dynamic_cast<const TXlsxSheetExtras *>(s.Extras.get());
       std::vector<TXlsxRelationship> rels = x ? x->Rels : std::vector<TXlsxRelationship>();
+      TRelIdPool ids(rels);
       TXlsxSheetWriteContext ctx;
       ctx.StringMap = &FStringMap;
       ctx.Active = i == FWorkbook.ActiveSheetIndex();
@@ -165,7 +161,7 @@ private:
         const QString commentsPart = FreshName(Dir(FWorkbookPart), QStringLiteral("comments"), QStringLiteral("xml"));
         FZip.AddBytes(commentsPart, WriteComments(s));
         AddType(commentsPart, KCommentsType);
-        rels.push_back({NextRelId(rels), KRelBase + QStringLiteral("comments"), RelativeTarget(p.Part, commentsPart), false});
+        rels.push_back({ids.Take(), KRelBase + QStringLiteral("comments"), RelativeTarget(p.Part, commentsPart), false});
         if (commentsChanged || !hadVml) {
           if (hadVml) DropVml(rels, *x);
           // The new drawing takes the old one's name, so other parts pointing there stay right.
@@ -174,7 +170,7 @@ private:
                                       : FreshName(Dir(FWorkbookPart) + QStringLiteral("drawings/"), QStringLiteral("vmlDrawing"), QStringLiteral("vml"));
           FZip.AddBytes(vmlPart, WriteCommentsVml(s));
           AddType(vmlPart, KVmlType);
-          ctx.LegacyDrawingRelId = NextRelId(rels);
+          ctx.LegacyDrawingRelId = ids.Take();
           rels.push_back({ctx.LegacyDrawingRelId, KRelBase + QStringLiteral("vmlDrawing"), RelativeTarget(p.Part, vmlPart), false});
         }
       } else if (hadVml && !x->CommentCells.empty()) {
@@ -187,7 +183,7 @@ private:
           ctx.HyperlinkRelIds.push_back(QString());
           continue;
         }
-        const QString id = NextRelId(rels);
+        const QString id = ids.Take();
         rels.push_back({id, KRelBase + QStringLiteral("hyperlink"), h.Target, true});
         ctx.HyperlinkRelIds.push_back(id);
       }
@@ -220,10 +216,9 @@ private:
       rels.push_back({p.RelId, p.RelType, RelativeTarget(FWorkbookPart, p.Part), false});
       refs.push_back({p.RelId, p.SheetId});
     }
+    for (const TXlsxRelationship &r : rels) FWorkbookRelIds.Reserve(r.Id);
     auto addRel = [&](const QString &AType, const QString &APart) {
-      std::vector<TXlsxRelationship> all = rels;
-      all.insert(all.end(), FTakenWorkbookRelIds.begin(), FTakenWorkbookRelIds.end());
-      rels.push_back({NextRelId(all), KRelBase + AType, RelativeTarget(FWorkbookPart, APart), false});
+      rels.push_back({FWorkbookRelIds.Take(), KRelBase + AType, RelativeTarget(FWorkbookPart, APart), false});
     };
     const QString stylesPart = FExtras && !FExtras->StylesPart.isEmpty() ? FExtras->StylesPart : Dir(FWorkbookPart) + QStringLiteral("styles.xml");
     FZip.AddBytes(stylesPart, WriteStyles(FWorkbook.Styles(), FExtras ? FExtras->StylesXml : QByteArray()));
@@ -280,7 +275,7 @@ private:
   std::vector<int> FStringMap, FUsedStrings;
   long long FStringRefs = 0;
   std::vector<TSheetPlan> FSheetPlans;
-  std::vector<TXlsxRelationship> FTakenWorkbookRelIds;
+  TRelIdPool FWorkbookRelIds;
 };
 
 } // namespace
