@@ -313,6 +313,18 @@ void TSheet::AppendRow(TRowRecord &&ARow) {
   for (const TCellRecord &c : ARow.Cells) PutCell(ARow.Index, c);
 }
 
+void TRowRecord::SortCells() {
+  std::stable_sort(Cells.begin(), Cells.end(),
+                   [](const TCellRecord &a, const TCellRecord &b) { return a.Col < b.Col; });
+  std::vector<TCellRecord> unique;
+  unique.reserve(Cells.size());
+  for (const TCellRecord &c : Cells) {
+    if (!unique.empty() && unique.back().Col == c.Col) unique.back() = c;
+    else unique.push_back(c);
+  }
+  Cells.assign(unique.begin(), unique.end());
+}
+
 void TSheet::MergeRows(std::vector<TRowRecord> &&ARows) {
   if (ARows.empty()) return;
   std::stable_sort(ARows.begin(), ARows.end(),
@@ -332,14 +344,7 @@ void TSheet::MergeRows(std::vector<TRowRecord> &&ARows) {
       row.OutlineLevel = ARow.OutlineLevel;
     }
     row.Cells.insert(row.Cells.end(), ARow.Cells.begin(), ARow.Cells.end());
-    std::stable_sort(row.Cells.begin(), row.Cells.end(),
-                     [](const TCellRecord &a, const TCellRecord &b) { return a.Col < b.Col; });
-    std::vector<TCellRecord> unique;
-    for (const TCellRecord &c : row.Cells) {
-      if (!unique.empty() && unique.back().Col == c.Col) unique.back() = c;
-      else unique.push_back(c);
-    }
-    row.Cells.assign(unique.begin(), unique.end());
+    row.SortCells();
   };
   size_t i = 0, j = 0;
   while (i < FRows.size() || j < ARows.size()) {

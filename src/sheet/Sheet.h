@@ -79,6 +79,9 @@ struct TRowRecord {
   std::uint8_t OutlineLevel = 0;
   std::vector<TCellRecord> Cells;
   bool HasAttributes() const { return Height >= 0 || Flags != 0 || OutlineLevel != 0; }
+  // Puts cells given in any order into column order; of repeated columns the last one wins (as
+  // in Excel). Leaves the vector at its exact size.
+  void SortCells();
 };
 
 enum class TFormulaKind : std::uint8_t { fkNormal, fkShared, fkArray, fkDataTable };

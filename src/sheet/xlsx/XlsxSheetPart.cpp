@@ -363,19 +363,9 @@ private:
   }
 
   void EndRow() {
-    if (!FSorted) {
-      std::stable_sort(FCells.begin(), FCells.end(),
-                       [](const TCellRecord &a, const TCellRecord &b) { return a.Col < b.Col; });
-      // Of repeated cells the last one wins, as in Excel.
-      std::vector<TCellRecord> unique;
-      for (const TCellRecord &c : FCells) {
-        if (!unique.empty() && unique.back().Col == c.Col) unique.back() = c;
-        else unique.push_back(c);
-      }
-      FCells.swap(unique);
-    }
     if (FCells.empty() && !FRow.HasAttributes() && FRow.Style == 0) return;
     FRow.Cells.assign(FCells.begin(), FCells.end()); // exact capacity: rows stay compact
+    if (!FSorted) FRow.SortCells();
     if (!FSheet.Rows().empty() && FSheet.Rows().back().Index >= FRow.Index)
       FLateRows.push_back(std::move(FRow)); // merged once at the end
     else
