@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -55,6 +56,9 @@ TView Trimmed(TView AText) {
 
 TView View(const QByteArray &ABytes) { return TView(ABytes.constData(), static_cast<size_t>(ABytes.size())); }
 
+// APattern in AText at or after APos.
+size_t Find(TView AText, TView APattern, size_t APos = 0) { return AText.find(APattern, APos); }
+
 // Where a tag search ended.
 enum class TFind { fFound, fNone, fCut };
 
@@ -62,7 +66,7 @@ enum class TFind { fFound, fNone, fCut };
 // match runs into the end of the text, so a longer text could still make it count.
 TFind FindTag(TView AText, size_t APos, TView AOpen, size_t &AAt) {
   while (APos <= AText.size()) {
-    const size_t p = AText.find(AOpen, APos);
+    const size_t p = Find(AText, AOpen, APos);
     if (p == KNone)
       return TFind::fNone;
     const size_t q = p + AOpen.size();
@@ -157,20 +161,22 @@ size_t NumericReference(TView AText, char32_t &ACode) {
 }
 
 // The element names of one part with the prefix its root element uses ("x:" in packages
-// written by some .NET libraries; "" almost everywhere else).
+// written by some .NET libraries; "" almost everywhere else), spelled out once per part.
 struct TTags {
-  explicit TTags(const QByteArray &APrefix) : Prefix(APrefix) {}
-  QByteArray Open(const char *AName) const { return "<" + Prefix + AName; }
-  QByteArray Close(const char *AName) const { return "</" + Prefix + AName + ">"; }
-  QByteArray Prefix;
+  explicit TTags(const QByteArray &APrefix) : Prefix(APrefix.toStdString()) {}
+  std::string Open(const char *AName) const { return "<" + Prefix + AName; }
+  std::string Close(const char *AName) const { return "</" + Prefix + AName + ">"; }
+  std::string Prefix;
+  std::string T = Open("t"), TEnd = Close("t"), Ph = Open("rPh"), PhEnd = Close("rPh");
+  std::string V = Open("v>"), VSpace = Open("v "), VEnd = Close("v"), C = Open("c"), CEnd = Close("c");
+  std::string Si = Open("si"), SiEnd = Close("si"), Row = Open("row"), RowEnd = Close("row");
 };
 
 // Concatenated text of the "<t" elements in AContent (a shared-string item or an inline string),
 // entities decoded once at the end. Phonetic runs ("<rPh") are reading aids Excel does not show
 // as part of the value, so they are passed over.
 QString ConcatTexts(TView AContent, const TTags &ATags) {
-  const QByteArray openT = ATags.Open("t"), closeT = ATags.Close("t");
-  const QByteArray openPh = ATags.Open("rPh"), closePh = ATags.Close("rPh");
+  const TView openT = ATags.T, closeT = ATags.TEnd, openPh = ATags.Ph, closePh = ATags.PhEnd;
   QByteArray raw;
   size_t pos = 0;
   // The next phonetic run, searched again only once passed (items with many runs stay linear).
@@ -178,15 +184,15 @@ QString ConcatTexts(TView AContent, const TTags &ATags) {
   bool phKnown = false;
   for (;;) {
     size_t t = 0;
-    if (FindTag(AContent, pos, View(openT), t) != TFind::fFound)
+    if (FindTag(AContent, pos, openT, t) != TFind::fFound)
       break;
     if (!phKnown || (ph != KNone && ph < pos)) {
-      if (FindTag(AContent, pos, View(openPh), ph) != TFind::fFound)
+      if (FindTag(AContent, pos, openPh, ph) != TFind::fFound)
         ph = KNone;
       phKnown = true;
     }
     if (ph != KNone && ph < t) {
-      const size_t end = AContent.find(View(closePh), ph);
+      const size_t end = Find(AContent, closePh, ph);
       if (end == KNone)
         break;
       pos = end + closePh.size();
@@ -199,7 +205,7 @@ QString ConcatTexts(TView AContent, const TTags &ATags) {
       pos = gt + 1;
       continue;
     }
-    const size_t end = AContent.find(View(closeT), gt + 1);
+    const size_t end = Find(AContent, closeT, gt + 1);
     if (end == KNone) {
       raw.append(AContent.data() + gt + 1, static_cast<qsizetype>(AContent.size() - gt - 1));
       break;
@@ -212,20 +218,19 @@ QString ConcatTexts(TView AContent, const TTags &ATags) {
 
 // The raw text of the cell's "<v>" element (entities not yet decoded).
 TView CellRawValue(TView AContent, const TTags &ATags) {
-  const QByteArray openV = ATags.Open("v>"), closeV = ATags.Close("v");
-  size_t p = AContent.find(View(openV));
+  size_t p = Find(AContent, ATags.V);
   if (p != KNone) {
-    p += openV.size();
-    const size_t e = AContent.find(View(closeV), p);
+    p += ATags.V.size();
+    const size_t e = Find(AContent, ATags.VEnd, p);
     return AContent.substr(p, e == KNone ? KNone : e - p);
   }
-  p = AContent.find(View(ATags.Open("v ")));
+  p = Find(AContent, ATags.VSpace);
   if (p == KNone)
     return TView();
   const size_t gt = AContent.find('>', p);
   if (gt == KNone || AContent[gt - 1] == '/')
     return TView();
-  const size_t e = AContent.find(View(closeV), gt + 1);
+  const size_t e = Find(AContent, ATags.VEnd, gt + 1);
   return e == KNone ? TView() : AContent.substr(gt + 1, e - gt - 1);
 }
 
@@ -256,14 +261,14 @@ XlsxMeta::TCellValue CellValue(TView ATag, TView AContent, const TTags &ATags) {
 using TPendingHeader = XlsxMeta::TPendingShared;
 
 void ParseRowCells(TView ARow, int ARowIndex, TXlsxSheetMeta &AMeta, const TTags &ATags, TPendingHeader &APending) {
-  const QByteArray openC = ATags.Open("c"), closeC = ATags.Close("c");
+  const TView openC = ATags.C, closeC = ATags.CEnd;
   const qint64 width = static_cast<qint64>(AMeta.DimRight) - AMeta.DimLeft + 1;
   QStringList &texts = AMeta.HeaderTexts[static_cast<size_t>(ARowIndex)];
   qint64 running = static_cast<qint64>(AMeta.DimLeft) - 1;
   size_t pos = 0;
   for (;;) {
     size_t c = 0;
-    if (FindTag(ARow, pos, View(openC), c) != TFind::fFound)
+    if (FindTag(ARow, pos, openC, c) != TFind::fFound)
       break;
     const size_t gt = ARow.find('>', c);
     if (gt == KNone)
@@ -283,7 +288,7 @@ void ParseRowCells(TView ARow, int ARowIndex, TXlsxSheetMeta &AMeta, const TTags
       pos = gt + 1;
       continue;
     }
-    const size_t end = ARow.find(View(closeC), gt + 1);
+    const size_t end = Find(ARow, closeC, gt + 1);
     const TView content = ARow.substr(gt + 1, end == KNone ? KNone : end - gt - 1);
     if (inRow) {
       XlsxMeta::TCellValue v = CellValue(tag, content, ATags);
@@ -305,16 +310,16 @@ void ParseRowCells(TView ARow, int ARowIndex, TXlsxSheetMeta &AMeta, const TTags
 // AEnded is set when the item list ended (no more items can follow, or the caller stopped).
 template <typename TOnItem>
 size_t ScanSharedItems(TView ABuf, bool ALast, const TTags &ATags, qint64 &AItemIndex, bool &AEnded, TOnItem AOnItem) {
-  const QByteArray openSi = ATags.Open("si"), closeSi = ATags.Close("si");
+  const TView openSi = ATags.Si, closeSi = ATags.SiEnd;
   size_t pos = 0;
   AEnded = false;
   for (;;) {
     size_t s = 0;
-    const TFind f = FindTag(ABuf, pos, View(openSi), s);
+    const TFind f = FindTag(ABuf, pos, openSi, s);
     if (f == TFind::fNone) {
       if (ALast)
         AEnded = true;
-      return ALast ? ABuf.size() : ABuf.size() - PartialMatchAtEnd(ABuf.substr(pos), View(openSi));
+      return ALast ? ABuf.size() : ABuf.size() - PartialMatchAtEnd(ABuf.substr(pos), openSi);
     }
     if (f == TFind::fCut) {
       AEnded = ALast;
@@ -333,7 +338,7 @@ size_t ScanSharedItems(TView ABuf, bool ALast, const TTags &ATags, qint64 &AItem
       pos = gt + 1;
       continue;
     }
-    const size_t end = ABuf.find(View(closeSi), gt + 1);
+    const size_t end = Find(ABuf, closeSi, gt + 1);
     if (end == KNone) {
       // An item that never closes ends the list.
       AEnded = ALast;
@@ -447,7 +452,7 @@ bool ReadXlsxColumnValues(TZipArchive &AArchive, qint64 AMember, int AColumn, co
   qint64 done = 0;
   QByteArray buf;
   std::unique_ptr<TTags> tags;
-  QByteArray openC, closeC;
+  TView openC, closeC;
   for (;;) {
     const qint64 got = stream->Read(buf, KColumnChunkBytes);
     const bool last = got == 0;
@@ -456,8 +461,8 @@ bool ReadXlsxColumnValues(TZipArchive &AArchive, qint64 AMember, int AColumn, co
     done += got;
     if (!tags) {
       tags = std::make_unique<TTags>(XlsxMeta::RootPrefix(View(buf)));
-      openC = tags->Open("c");
-      closeC = tags->Close("c");
+      openC = tags->C;
+      closeC = tags->CEnd;
     }
     const TView text = View(buf);
     size_t pos = 0;
@@ -465,10 +470,10 @@ bool ReadXlsxColumnValues(TZipArchive &AArchive, qint64 AMember, int AColumn, co
     bool stop = false;
     for (;;) {
       size_t c = 0;
-      const TFind f = FindTag(text, pos, View(openC), c);
+      const TFind f = FindTag(text, pos, openC, c);
       if (f == TFind::fNone) {
         if (!last)
-          keepFrom = text.size() - PartialMatchAtEnd(text.substr(pos), View(openC));
+          keepFrom = text.size() - PartialMatchAtEnd(text.substr(pos), openC);
         break;
       }
       const size_t gt = f == TFind::fFound ? text.find('>', c) : KNone;
@@ -489,7 +494,7 @@ bool ReadXlsxColumnValues(TZipArchive &AArchive, qint64 AMember, int AColumn, co
       }
       if (col != AColumn || row < AFirstRow || text[gt - 1] == '/')
         continue;
-      const size_t end = text.find(View(closeC), gt + 1);
+      const size_t end = Find(text, closeC, gt + 1);
       if (end == KNone && !last) {
         keepFrom = c;
         break;
@@ -661,20 +666,20 @@ std::vector<TSheetEntry> ParseWorkbookSheets(TView AText) {
   std::vector<TSheetEntry> entries;
   const TTags tags(RootPrefix(AText));
   size_t at = 0;
-  if (FindTag(AText, 0, View(tags.Open("sheets")), at) != TFind::fFound)
+  if (FindTag(AText, 0, tags.Open("sheets"), at) != TFind::fFound)
     return entries;
   const size_t gt = AText.find('>', at);
   if (gt == KNone || AText[gt - 1] == '/')
     return entries;
-  const size_t regionEnd = AText.find(View(tags.Close("sheets")), gt + 1);
+  const size_t regionEnd = Find(AText, tags.Close("sheets"), gt + 1);
   if (regionEnd == KNone)
     return entries;
   const TView region = AText.substr(gt + 1, regionEnd - gt - 1);
-  const QByteArray openSheet = tags.Open("sheet");
+  const std::string openSheet = tags.Open("sheet");
   size_t pos = 0;
   for (;;) {
     size_t s = 0;
-    if (FindTag(region, pos, View(openSheet), s) != TFind::fFound)
+    if (FindTag(region, pos, openSheet, s) != TFind::fFound)
       break;
     const size_t e = region.find('>', s);
     if (e == KNone)
@@ -695,10 +700,10 @@ std::vector<TSheetEntry> ParseWorkbookSheets(TView AText) {
 
 std::vector<TSheetRel> ParseWorkbookRels(TView AText) {
   std::vector<TSheetRel> rels;
-  const QByteArray open = TTags(RootPrefix(AText)).Open("Relationship");
+  const std::string open = TTags(RootPrefix(AText)).Open("Relationship");
   size_t pos = 0;
   for (;;) {
-    const size_t s = AText.find(View(open), pos);
+    const size_t s = Find(AText, open, pos);
     if (s == KNone)
       break;
     const size_t e = AText.find('>', s);
@@ -736,7 +741,7 @@ bool ParseSheetHeader(TView AText, bool AComplete, int AHeaderRows, TXlsxSheetMe
   APending.clear();
 
   const TTags tags(RootPrefix(AText));
-  const size_t dim = AText.find(View(tags.Open("dimension")));
+  const size_t dim = Find(AText, tags.Open("dimension"));
   const size_t dimEnd = dim == KNone ? KNone : AText.find('>', dim);
   if (dimEnd == KNone)
     return AComplete; // no dimension: an empty sheet, once the whole prefix has been seen
@@ -764,19 +769,19 @@ bool ParseSheetHeader(TView AText, bool AComplete, int AHeaderRows, TXlsxSheetMe
   for (QStringList &row : AMeta.HeaderTexts)
     row.resize(width);
 
-  const size_t data = AText.find(View(tags.Open("sheetData")));
+  const size_t data = Find(AText, tags.Open("sheetData"));
   const size_t dataEnd = data == KNone ? KNone : AText.find('>', data);
   if (dataEnd == KNone)
     return AComplete;
   if (AText[dataEnd - 1] == '/')
     return true;
 
-  const QByteArray openRow = tags.Open("row"), closeRow = tags.Close("row");
+  const TView openRow = tags.Row, closeRow = tags.RowEnd;
   qint64 rowNumber = 0;
   size_t pos = dataEnd + 1;
   for (;;) {
     size_t r = 0;
-    const TFind f = FindTag(AText, pos, View(openRow), r);
+    const TFind f = FindTag(AText, pos, openRow, r);
     if (f != TFind::fFound)
       return AComplete;
     const size_t gt = AText.find('>', r);
@@ -791,7 +796,7 @@ bool ParseSheetHeader(TView AText, bool AComplete, int AHeaderRows, TXlsxSheetMe
       pos = gt + 1;
       continue;
     }
-    const size_t end = AText.find(View(closeRow), gt + 1);
+    const size_t end = Find(AText, closeRow, gt + 1);
     if (end == KNone && !AComplete)
       return false;
     ParseRowCells(AText.substr(gt + 1, end == KNone ? KNone : end - gt - 1), static_cast<int>(rowNumber - 1), AMeta,
