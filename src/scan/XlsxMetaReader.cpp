@@ -26,7 +26,7 @@ constexpr qint64 KColumnChunkBytes = 1024 * 1024;
 // The shared-string table is read in steps that start small and grow, as the header texts
 // usually sit at its very start.
 constexpr qint64 KFirstSharedChunkBytes = 8 * 1024;
-constexpr qint64 KMaxSharedChunkBytes = 256 * 1024;
+constexpr qint64 KMaxSharedChunkBytes = 64 * 1024;
 // Bounds against hostile packages: a workbook-level part larger than this is unreadable, and a
 // single cell or shared-string item that never closes within this much text is rejected instead
 // of growing the carry-over without end.
@@ -369,9 +369,14 @@ public:
     } catch (const TTabulyxError &) {
       return; // unreadable table: every lookup gives an empty text
     }
-    qint64 maxWanted = 0;
+    // Items arrive in index order: walk the sorted wanted indexes alongside them.
+    std::vector<qint64> order;
+    order.reserve(static_cast<size_t>(FWanted.size()));
     for (auto it = FWanted.cbegin(); it != FWanted.cend(); ++it)
-      maxWanted = std::max(maxWanted, it.key());
+      order.push_back(it.key());
+    std::sort(order.begin(), order.end());
+    const qint64 maxWanted = order.back();
+    size_t next = 0;
     QByteArray buf;
     qint64 itemIndex = 0;
     std::unique_ptr<TTags> tags;
@@ -393,9 +398,11 @@ public:
       bool ended = false;
       const size_t keep = ScanSharedItems(View(buf), last, *tags, itemIndex, ended,
                                           [&](qint64 AIndex, TView AContent, bool ASelfClosing) {
-                                            auto it = FWanted.find(AIndex);
-                                            if (it != FWanted.end() && !ASelfClosing)
-                                              it.value() = ConcatTexts(AContent, *tags);
+                                            if (AIndex == order[next]) {
+                                              ++next;
+                                              if (!ASelfClosing)
+                                                FWanted[AIndex] = ConcatTexts(AContent, *tags);
+                                            }
                                             return AIndex < maxWanted;
                                           });
       if (ended || last)
