@@ -15,7 +15,12 @@
 // - General follows Excel's rule for a standard-width column: at most 11 characters including
 //   sign and decimal point, switching to scientific notation when the number does not fit.
 // - A date/time code applied to a negative serial or to one past 9999-12-31 gives a run of '#'
-//   (Excel fills the cell with '#'; we cannot know the width, so the text is "########").
+//   (Excel fills the cell with '#'; we cannot know the width, so the text is "########"), and so
+//   does a number that no conditional section accepts ("[>100]0;[<-100]0" with 5).
+// - The minus sign goes in front of the section's whole text ("$#,##0" shows -5 as "-$5"); a
+//   section that stands for negatives ("0;(0)", "[<0]...") writes its own sign instead.
+// - Month and weekday names are English unless the section names a Chinese locale ([$-804]);
+//   "aaa"/"aaaa" always give the Chinese weekday ("一"/"星期一").
 
 #include <QString>
 #include <cstdint>
