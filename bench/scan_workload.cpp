@@ -6,6 +6,8 @@
 //
 // Everything follows from fixed seeds, so two runs write the same cells.
 
+#include "WorkloadRandom.h"
+
 #include <xlsxwriter.h>
 
 #include <cstdint>
@@ -16,21 +18,7 @@
 
 namespace {
 
-// splitmix64: small and the same everywhere.
-class TRandom {
-public:
-  explicit TRandom(std::uint64_t ASeed) : FState(ASeed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (FState += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  int Below(int AMax) { return int(Next() % std::uint64_t(AMax)); }
-
-private:
-  std::uint64_t FState;
-};
+using TRandom = TWorkloadRandom;
 
 const char *const KHeads[] = {"订单号", "客户", "城市", "金额", "数量", "日期", "状态", "备注",
                               "Product", "Region", "单价", "折扣", "供应商", "联系人", "电话"};
