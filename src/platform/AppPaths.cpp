@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMutex>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -21,9 +22,27 @@ bool IsDirWritable(const QString &ADir) {
   return probe.open();
 }
 
+namespace {
+
+// Asked once per process (per folder): every settings and log look-up needs the answer, and each
+// probe creates and removes a file. Settings and logs also stay in one place for the whole run.
+bool IsExecutableDirWritable(const QString &ADir) {
+  static QMutex lock;
+  static QString knownDir;
+  static bool writable = false;
+  const QMutexLocker guard(&lock);
+  if (knownDir.isNull() || knownDir != ADir) {
+    writable = IsDirWritable(ADir);
+    knownDir = ADir;
+  }
+  return writable;
+}
+
+} // namespace
+
 QString SettingsFile() {
   const QString beside = ExecutableDir();
-  if (IsDirWritable(beside))
+  if (IsExecutableDirWritable(beside))
     return QDir(beside).filePath(QStringLiteral("Tabulyx.ini"));
   const QString cfg = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
   QDir().mkpath(cfg);
@@ -32,7 +51,7 @@ QString SettingsFile() {
 
 QString LogDir() {
   const QString beside = ExecutableDir();
-  if (IsDirWritable(beside))
+  if (IsExecutableDirWritable(beside))
     return QDir(beside).filePath(QStringLiteral("logs"));
   return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).filePath(QStringLiteral("logs"));
 }
