@@ -213,6 +213,10 @@ void TIniFile::WriteString(const QString &ASection, const QString &AKey, const Q
       doc.Lines << QString();
     doc.Lines << u'[' + ASection + u']' << line;
   } else if (const qsizetype at = doc.FindKey(range, AKey); at >= 0) {
+    // The file already says exactly this: nothing to write (dialogs store their whole layout on
+    // every close, mostly unchanged, and each rewrite waits for the disk).
+    if (doc.Lines.at(at) == line)
+      return;
     doc.Lines[at] = line;
   } else {
     // After the section's last non-blank line, so a blank separator line stays a separator.

@@ -89,6 +89,18 @@ TEST_F(SettingsFile, WritesKeepTheRestOfTheFile) {
   EXPECT_EQ(lost.ReadInteger(QStringLiteral("A"), QStringLiteral("B"), 7), 7);
 }
 
+TEST_F(SettingsFile, RewritingTheSameValueLeavesTheFileAlone) {
+  // No final line break: a real rewrite would add one.
+  const QByteArray original("[Layout]\nFormWidth=640\nNote=x");
+  ASSERT_TRUE(WriteFileBytes(FPath, original));
+  TIniFile ini(FPath);
+  ini.WriteInteger(QStringLiteral("Layout"), QStringLiteral("FormWidth"), 640);
+  EXPECT_EQ(ReadFileBytes(FPath), original);
+  ini.WriteInteger(QStringLiteral("Layout"), QStringLiteral("FormWidth"), 800);
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("Layout"), QStringLiteral("FormWidth"), 0), 800);
+  EXPECT_TRUE(ReadFileBytes(FPath).startsWith("[Layout]\nFormWidth=800\n"));
+}
+
 TEST_F(SettingsFile, ReadsGbkFileAndKeepsItGbkWhileItFits) {
   // Written on a Chinese Windows machine: 报表 is B1 A8 B1 ED, 中文 is D6 D0 CE C4 in GBK.
   ASSERT_TRUE(WriteFileBytes(FPath, "[RenameForm]\r\nPrefix=\xB1\xA8\xB1\xED\r\nFind=\xD6\xD0\xCE\xC4\r\n"));
