@@ -26,6 +26,19 @@ QString DecodeWith(QStringConverter::Encoding AEncoding, QByteArrayView ABytes) 
   return decoder.decode(ABytes);
 }
 
+// UTF-8, with or without its mark.
+TDecodedText DecodeUtf8(const QByteArray &ABytes) {
+  TDecodedText result;
+  if (ABytes.startsWith(KBomUtf8)) {
+    result.Encoding = TTextEncoding::teUtf8Bom;
+    result.Text = DecodeWith(QStringConverter::Utf8, QByteArrayView(ABytes).sliced(3));
+  } else {
+    result.Encoding = TTextEncoding::teUtf8;
+    result.Text = DecodeWith(QStringConverter::Utf8, ABytes);
+  }
+  return result;
+}
+
 } // namespace
 
 bool IsValidUtf8(const QByteArray &ABytes) {
@@ -92,29 +105,19 @@ TDecodedText DecodeText(const QByteArray &ABytes, TTextDecoding AMode) {
     result.Text = DecodeGbk(ABytes);
     return result;
   case TTextDecoding::tdUtf8:
-    if (ABytes.startsWith(KBomUtf8)) {
-      result.Encoding = TTextEncoding::teUtf8Bom;
-      result.Text = DecodeWith(QStringConverter::Utf8, QByteArrayView(ABytes).sliced(3));
-    } else {
-      result.Encoding = TTextEncoding::teUtf8;
-      result.Text = DecodeWith(QStringConverter::Utf8, ABytes);
-    }
-    return result;
+    return DecodeUtf8(ABytes);
   case TTextDecoding::tdAuto:
     break;
   }
-  if (ABytes.startsWith(KBomUtf8)) {
-    result.Encoding = TTextEncoding::teUtf8Bom;
-    result.Text = DecodeWith(QStringConverter::Utf8, QByteArrayView(ABytes).sliced(3));
-  } else if (ABytes.startsWith(KBomUtf16LE)) {
+  // The three marks share no leading byte, so their order here does not matter.
+  if (ABytes.startsWith(KBomUtf16LE)) {
     result.Encoding = TTextEncoding::teUtf16LE;
     result.Text = DecodeWith(QStringConverter::Utf16LE, QByteArrayView(ABytes).sliced(2));
   } else if (ABytes.startsWith(KBomUtf16BE)) {
     result.Encoding = TTextEncoding::teUtf16BE;
     result.Text = DecodeWith(QStringConverter::Utf16BE, QByteArrayView(ABytes).sliced(2));
-  } else if (IsValidUtf8(ABytes)) {
-    result.Encoding = TTextEncoding::teUtf8;
-    result.Text = DecodeWith(QStringConverter::Utf8, ABytes);
+  } else if (ABytes.startsWith(KBomUtf8) || IsValidUtf8(ABytes)) {
+    return DecodeUtf8(ABytes);
   } else {
     result.Encoding = TTextEncoding::teGbk;
     result.Text = DecodeGbk(ABytes);
