@@ -1283,6 +1283,55 @@ void WriteFraction(TTextBuf &AOut, const TSection &ASection, double AValue) {
   }
 }
 
+// Walks a fixed or scientific section: integer placeholders take ADec's integer digits, decimal
+// placeholders the digits after its point; a scientific section passes its exponent (AExp10 and
+// its digits), a fixed one has no exponent tokens.
+void WriteDigitTokens(TTextBuf &AOut, const TSection &ASection, const TDecimal &ADec,
+                      const TDigits &AIntDigits, const TDigits *AExpDigits = nullptr, int AExp10 = 0) {
+  TIntWriter intWriter(AIntDigits, ASection.IntDigits, ASection.Grouping);
+  TIntWriter expWriter(AExpDigits ? *AExpDigits : AIntDigits, ASection.ExpDigits, false);
+  const int significantDecimals = std::max(0, ADec.Count - ADec.Point);
+  int decSeen = 0;
+  for (const auto &t : ASection.Tokens) {
+    switch (t.Kind) {
+    case TTokKind::tkLiteral:
+      AOut += t.Text;
+      break;
+    case TTokKind::tkPercent:
+      AOut += QLatin1Char('%');
+      break;
+    case TTokKind::tkPoint:
+      if (ASection.IntDigits == 0)
+        intWriter.WriteAll(AOut);
+      AOut += QLatin1Char('.');
+      break;
+    case TTokKind::tkExp:
+      AOut += t.Text[0];
+      if (AExp10 < 0)
+        AOut += QLatin1Char('-');
+      else if (t.Ch == '+')
+        AOut += QLatin1Char('+');
+      break;
+    case TTokKind::tkDigit:
+      if (t.Region == TRegion::rgInt) {
+        intWriter.Write(AOut, t.Ch);
+      } else if (t.Region == TRegion::rgDec) {
+        if (decSeen < significantDecimals)
+          AOut += QLatin1Char(ADec.DigitAt(ADec.Point + decSeen));
+        else
+          AppendFiller(AOut, t.Ch);
+        ++decSeen;
+      } else if (t.Region == TRegion::rgExp && AExpDigits) {
+        // The exponent always shows at least one digit.
+        expWriter.Write(AOut, AExpDigits->Len == 0 && t.Ch == '#' ? '0' : t.Ch);
+      }
+      break;
+    default:
+      break;
+    }
+  }
+}
+
 void WriteScientific(TTextBuf &AOut, const TSection &ASection, TDecimal ADec) {
   const int intWidth = ASection.IntDigits;
   auto exponentFor = [&](const TDecimal &ADecimal) {
@@ -1309,85 +1358,14 @@ void WriteScientific(TTextBuf &AOut, const TSection &ASection, TDecimal ADec) {
   TDigits intDigits, expDigits;
   IntegerDigits(mantissa, intDigits);
   IntegerDigits(static_cast<long long>(std::abs(exp10)), expDigits);
-  TIntWriter intWriter(intDigits, intWidth, ASection.Grouping);
-  TIntWriter expWriter(expDigits, ASection.ExpDigits, false);
-  int decSeen = 0;
-  int significantDecimals = std::max(0, mantissa.Count - mantissa.Point);
-  for (const auto &t : ASection.Tokens) {
-    switch (t.Kind) {
-    case TTokKind::tkLiteral:
-      AOut += t.Text;
-      break;
-    case TTokKind::tkPercent:
-      AOut += QLatin1Char('%');
-      break;
-    case TTokKind::tkPoint:
-      if (intWidth == 0)
-        intWriter.WriteAll(AOut);
-      AOut += QLatin1Char('.');
-      break;
-    case TTokKind::tkExp:
-      AOut += t.Text[0];
-      if (exp10 < 0)
-        AOut += QLatin1Char('-');
-      else if (t.Ch == '+')
-        AOut += QLatin1Char('+');
-      break;
-    case TTokKind::tkDigit:
-      if (t.Region == TRegion::rgInt) {
-        intWriter.Write(AOut, t.Ch);
-      } else if (t.Region == TRegion::rgDec) {
-        if (decSeen < significantDecimals)
-          AOut += QLatin1Char(mantissa.DigitAt(mantissa.Point + decSeen));
-        else
-          AppendFiller(AOut, t.Ch);
-        ++decSeen;
-      } else if (t.Region == TRegion::rgExp) {
-        // The exponent always shows at least one digit.
-        expWriter.Write(AOut, expDigits.Len == 0 && t.Ch == '#' ? '0' : t.Ch);
-      }
-      break;
-    default:
-      break;
-    }
-  }
+  WriteDigitTokens(AOut, ASection, mantissa, intDigits, &expDigits, exp10);
 }
 
 void WritePlainNumber(TTextBuf &AOut, const TSection &ASection, TDecimal ADec) {
   ADec.RoundToDecimals(ASection.DecDigits);
   TDigits intDigits;
   IntegerDigits(ADec, intDigits);
-  TIntWriter intWriter(intDigits, ASection.IntDigits, ASection.Grouping);
-  const int significantDecimals = std::max(0, ADec.Count - ADec.Point);
-  int decSeen = 0;
-  for (const auto &t : ASection.Tokens) {
-    switch (t.Kind) {
-    case TTokKind::tkLiteral:
-      AOut += t.Text;
-      break;
-    case TTokKind::tkPercent:
-      AOut += QLatin1Char('%');
-      break;
-    case TTokKind::tkPoint:
-      if (ASection.IntDigits == 0)
-        intWriter.WriteAll(AOut);
-      AOut += QLatin1Char('.');
-      break;
-    case TTokKind::tkDigit:
-      if (t.Region == TRegion::rgInt) {
-        intWriter.Write(AOut, t.Ch);
-      } else if (t.Region == TRegion::rgDec) {
-        if (decSeen < significantDecimals)
-          AOut += QLatin1Char(ADec.DigitAt(ADec.Point + decSeen));
-        else
-          AppendFiller(AOut, t.Ch);
-        ++decSeen;
-      }
-      break;
-    default:
-      break;
-    }
-  }
+  WriteDigitTokens(AOut, ASection, ADec, intDigits);
 }
 
 void WriteNumberSection(TTextBuf &AOut, const TSection &ASection, double AValue) {
