@@ -19,10 +19,6 @@ std::vector<TCellRecord>::const_iterator LowerCell(const std::vector<TCellRecord
                           [](const TCellRecord &c, int col) { return c.Col < col; });
 }
 
-bool IsGeneral(const QString &ACode) {
-  return ACode.isEmpty() || ACode.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 TSheet::TSheet(TWorkbook *AWorkbook, const QString &AName, TSheetKind AKind)
@@ -110,17 +106,16 @@ double TSheet::AsFloat(int ARow, int ACol) const {
 
 QString TSheet::DisplayText(const TCellRecord &ACell) const {
   switch (ACell.Type()) {
-  case TCellType::ctNumber: {
-    const QString code = FWorkbook->Styles().NumberFormatCode(ACell.Style);
-    if (IsGeneral(code)) return FormatGeneralNumber(ACell.Value.Number);
-    return FormatNumberValue(ACell.Value.Number, code, FWorkbook->Date1904());
-  }
+  case TCellType::ctNumber:
+    return FormatNumberValue(ACell.Value.Number, FWorkbook->Styles().NumberFormatCode(ACell.Style),
+                             FWorkbook->Date1904());
   case TCellType::ctString: {
     const QString text = FWorkbook->Strings().Text(int(ACell.Value.Index));
     if (ACell.Style == 0) return text;
     const QString code = FWorkbook->Styles().NumberFormatCode(ACell.Style);
-    // A fourth section applies to text even without '@' ("0;-0;0;\"n/a\"" shows n/a).
-    if (IsGeneral(code) || (!code.contains(u'@') && code.count(u';') < 3)) return text;
+    // Without '@' and with fewer than four sections (General included) the code has no text
+    // section; a fourth section applies to text even without '@' ("0;-0;0;\"n/a\"" shows n/a).
+    if (!code.contains(u'@') && code.count(u';') < 3) return text;
     return FormatTextValue(text, code);
   }
   case TCellType::ctBoolean: return ACell.Value.Index ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
