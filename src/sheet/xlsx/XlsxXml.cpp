@@ -28,43 +28,37 @@ void TXmlStreamParser::Fail(const QString &AWhy) {
       QStringLiteral("工作簿文件已损坏，部件 %1 的内容无效：%2（%3）").arg(FPart, AWhy, FFile), FFile, FPart);
 }
 
-void TXmlStreamParser::OnStart(void *AUser, const char *AName, const char **AAttrs) {
+// Runs one handler on the parser; an exception stops expat and is rethrown by Check, since it
+// must not unwind through expat's C frames.
+template <typename F> void TXmlStreamParser::Guard(void *AUser, F &&AHandler) {
   auto *self = static_cast<TXmlStreamParser *>(AUser);
   if (self->FFailed) return;
   try {
-    if (++self->FDepth > KMaxDepth)
-      self->Fail(QStringLiteral("XML 嵌套层数过深"));
-    self->StartElement(AName, AAttrs);
+    AHandler(*self);
   } catch (...) {
     self->FFailed = true;
     self->FPending = std::current_exception();
     XML_StopParser(self->FParser, XML_FALSE);
   }
+}
+
+void TXmlStreamParser::OnStart(void *AUser, const char *AName, const char **AAttrs) {
+  Guard(AUser, [&](TXmlStreamParser &AParser) {
+    if (++AParser.FDepth > KMaxDepth)
+      AParser.Fail(QStringLiteral("XML 嵌套层数过深"));
+    AParser.StartElement(AName, AAttrs);
+  });
 }
 
 void TXmlStreamParser::OnEnd(void *AUser, const char *AName) {
-  auto *self = static_cast<TXmlStreamParser *>(AUser);
-  if (self->FFailed) return;
-  try {
-    self->EndElement(AName);
-    --self->FDepth;
-  } catch (...) {
-    self->FFailed = true;
-    self->FPending = std::current_exception();
-    XML_StopParser(self->FParser, XML_FALSE);
-  }
+  Guard(AUser, [&](TXmlStreamParser &AParser) {
+    AParser.EndElement(AName);
+    --AParser.FDepth;
+  });
 }
 
 void TXmlStreamParser::OnChars(void *AUser, const char *AData, int ALen) {
-  auto *self = static_cast<TXmlStreamParser *>(AUser);
-  if (self->FFailed) return;
-  try {
-    self->CharacterData(AData, ALen);
-  } catch (...) {
-    self->FFailed = true;
-    self->FPending = std::current_exception();
-    XML_StopParser(self->FParser, XML_FALSE);
-  }
+  Guard(AUser, [&](TXmlStreamParser &AParser) { AParser.CharacterData(AData, ALen); });
 }
 
 // Package parts never carry a document type; refusing it shuts out entity expansion tricks.

@@ -41,6 +41,7 @@ protected:
   const QString &FileName() const { return FFile; }
 
 private:
+  template <typename F> static void Guard(void *AUser, F &&AHandler);
   static void OnStart(void *AUser, const char *AName, const char **AAttrs);
   static void OnEnd(void *AUser, const char *AName);
   static void OnChars(void *AUser, const char *AData, int ALen);
