@@ -1,5 +1,7 @@
 #include "FileListModel.h"
 
+#include "core/TextUtils.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -108,7 +110,7 @@ bool IsWorkbookPath(const QString &APath) {
 
 TFileListModel::TFileListModel(QObject *AParent) : QAbstractTableModel(AParent), FLocale(ListLocale()) {}
 
-QString TFileListModel::FoldKey(const QString &APath) { return APath.toCaseFolded(); }
+QString TFileListModel::FoldKey(const QString &APath) { return CaseKey(APath); }
 
 bool TFileListModel::Contains(const QString &APath) const { return FIndex.contains(FoldKey(APath)); }
 
@@ -176,9 +178,13 @@ void TFileListModel::ApplyFilter(const QString &AText) {
   FRows.clear();
   for (quint64 id : FOrder) {
     const QString &path = FPaths[id];
-    TRow row = MakeRow(id, path);
-    if (AText.isEmpty() || row.Name.contains(AText) || row.Folder.contains(AText))
-      FRows.push_back(std::move(row));
+    // Match on the name and folder first: only the rows shown need their file read afresh.
+    if (!AText.isEmpty()) {
+      const int cut = SplitPoint(path);
+      if (!QStringView(path).mid(cut + 1).contains(AText) && !QStringView(path).left(cut + 1).contains(AText))
+        continue;
+    }
+    FRows.push_back(MakeRow(id, path));
   }
   endResetModel();
 }

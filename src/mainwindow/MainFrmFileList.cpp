@@ -6,6 +6,7 @@
 #include "core/Errors.h"
 #include "core/LogImpl.h"
 #include "core/TextCodec.h"
+#include "core/TextUtils.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QDir>
@@ -19,17 +20,6 @@
 namespace {
 
 const QString KListFilter = QStringLiteral("文本文件|*.txt|所有文件|*.*");
-
-// Removes every character with a code of 32 or lower from both ends.
-QString TrimControls(const QString &AText) {
-  qsizetype begin = 0;
-  qsizetype end = AText.size();
-  while (begin < end && AText[begin].unicode() <= 32)
-    ++begin;
-  while (end > begin && AText[end - 1].unicode() <= 32)
-    --end;
-  return AText.mid(begin, end - begin);
-}
 
 } // namespace
 
@@ -104,7 +94,7 @@ void TMainForm::actRefreshExecute() {
 void TMainForm::btnFilterPropertiesChange() { ApplyFilter(btnFilter->text()); }
 
 void TMainForm::ApplyFilter(const QString &AText) {
-  FFiles->ApplyFilter(TrimControls(AText));
+  FFiles->ApplyFilter(TrimText(AText));
   lstFile->header()->setSortIndicatorShown(false); // the rebuild discards the sort order
   UpdateFileCount();
   lstFileChange();
@@ -195,7 +185,7 @@ void TMainForm::actOpenFileListExecute() {
                        file);
   QStringList paths;
   for (const QString &line : SplitTextLines(decoded.Text)) {
-    const QString path = TrimControls(line);
+    const QString path = TrimText(line);
     if (path.isEmpty())
       continue;
     if (QFileInfo(path).isFile())
