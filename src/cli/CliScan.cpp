@@ -5,6 +5,7 @@
 #include "CliCommands.h"
 
 #include "scan/XlsxMetaReader.h"
+#include "sheet/CellTypes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,13 +13,6 @@
 #include <exception>
 
 namespace {
-
-QString ColumnLetters(int ACol) {
-  QString s;
-  for (int m = ACol + 1; m > 0; m = (m - 1) / 26)
-    s.prepend(QChar(u'A' + (m - 1) % 26));
-  return s;
-}
 
 QString StateText(const QString &AState) {
   if (AState.compare(QLatin1String("hidden"), Qt::CaseInsensitive) == 0)
@@ -39,9 +33,7 @@ QString KindText(const QString &AKind) {
 QString UsedText(const TXlsxSheetMeta &AMeta) {
   if (AMeta.IsEmptySheet)
     return QString();
-  const QString first = ColumnLetters(AMeta.DimLeft) + QString::number(AMeta.DimTop + 1);
-  const QString last = ColumnLetters(AMeta.DimRight) + QString::number(AMeta.DimBottom + 1);
-  return first == last ? first : first + u':' + last;
+  return RangeRefName(TCellRange{AMeta.DimLeft, AMeta.DimTop, AMeta.DimRight, AMeta.DimBottom});
 }
 
 QJsonObject SheetJson(const TXlsxSheetMeta &AMeta, bool AWithGroup) {

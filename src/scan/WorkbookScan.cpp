@@ -5,6 +5,7 @@
 #include "core/Errors.h"
 #include "core/FileSafety.h"
 #include "core/LogImpl.h"
+#include "core/NamingUtils.h"
 #include "core/ProgressSink.h"
 #include "core/TextUtils.h"
 #include "sheet/Workbook.h"
@@ -17,8 +18,6 @@
 namespace {
 
 qint64 GFileReads = 0;
-
-QString FileNameOf(const QString &APath) { return QFileInfo(APath).fileName(); }
 
 QString ErrorText(const std::exception &AError) {
   if (const auto *e = dynamic_cast<const TTabulyxError *>(&AError))
@@ -45,7 +44,7 @@ bool FastRead(const QString &APath, int AHeaderRows, int AGroupCol, const TXlsxP
     if (ReadXlsxSheetMetas(APath, AHeaderRows, sheetCount, AOnProgress, AGroupCol, AMetas))
       return true;
   } catch (const std::exception &e) {
-    LogWarning(QStringLiteral("xlsx 快速路径失败[") + FileNameOf(APath) + QStringLiteral("]，回退慢路径：") + ErrorText(e));
+    LogWarning(QStringLiteral("xlsx 快速路径失败[") + ExtractFileName(APath) + QStringLiteral("]，回退慢路径：") + ErrorText(e));
   }
   AMetas.clear();
   return false;
@@ -147,6 +146,19 @@ struct TSheetFacts {
   bool Empty = true;
 };
 
+// A book merge or book split record with what both take from the sheet's facts.
+template <typename TRecord>
+std::unique_ptr<TRecord> RecordFromFacts(const QString &APath, const TSheetFacts &AFacts) {
+  auto r = std::make_unique<TRecord>();
+  r->BookPath = APath;
+  r->SheetIndex = AFacts.Index;
+  r->SheetName = AFacts.Name;
+  r->RowCount = AFacts.Rows;
+  r->ColCount = AFacts.Cols;
+  r->Action = 1;
+  return r;
+}
+
 // Every sheet by the fast path, or every table view by the full load (a used range of at most
 // one cell whose cell is empty counts as empty). False when the full load failed (logged).
 // ASheetCount is the number of sheets of any kind.
@@ -174,7 +186,7 @@ bool ReadSheetFacts(const QString &APath, int AHeaderRows, TFullLoader &ALoader,
     }
     return true;
   } catch (const std::exception &e) {
-    LogWarning(QStringLiteral("打开源工作簿失败[") + FileNameOf(APath) + QStringLiteral("]：") + ErrorText(e));
+    LogWarning(QStringLiteral("打开源工作簿失败[") + ExtractFileName(APath) + QStringLiteral("]：") + ErrorText(e));
     AFacts.clear();
     return false;
   }
@@ -193,16 +205,8 @@ TSheetMetaList ScanBookMergeSources(const QStringList &APaths, TProgressSink *AP
         TSheetMetaList records;
         int sheetCount = 0;
         ReadSheetFacts(APath, 0, loader, metas, facts, sheetCount);
-        for (const TSheetFacts &f : facts) {
-          auto r = std::make_unique<TSheetMeta>();
-          r->BookPath = APath;
-          r->SheetIndex = f.Index;
-          r->SheetName = f.Name;
-          r->RowCount = f.Rows;
-          r->ColCount = f.Cols;
-          r->Action = 1;
-          records.push_back(std::move(r));
-        }
+        for (const TSheetFacts &f : facts)
+          records.push_back(RecordFromFacts<TSheetMeta>(APath, f));
         return records;
       });
 }
@@ -224,21 +228,15 @@ TSplitMetaList ScanBookSplitSources(const QStringList &APaths, TProgressSink *AP
         const auto usable = std::count_if(facts.begin(), facts.end(), [fast](const TSheetFacts &F) { return !fast || !F.Empty; });
         const bool single = sheetCount < 2 || usable < 2;
         for (const TSheetFacts &f : facts) {
-          auto r = std::make_unique<TSplitMeta>();
-          r->BookPath = APath;
-          r->SheetIndex = f.Index;
-          r->SheetName = f.Name;
-          r->RowCount = f.Rows;
-          r->ColCount = f.Cols;
+          std::unique_ptr<TSplitMeta> r = RecordFromFacts<TSplitMeta>(APath, f);
           r->IsHidden = f.Hidden;
           r->IsSingleSheetBook = single;
-          r->Action = 1;
           if (single)
             r->StatusText = QStringLiteral("单表簿（跳过）");
           records.push_back(std::move(r));
         }
         if (!records.empty() && single)
-          LogWarning(QStringLiteral("源簿[") + FileNameOf(APath) + QStringLiteral("]仅 1 张有效表，跳过拆分"));
+          LogWarning(QStringLiteral("源簿[") + ExtractFileName(APath) + QStringLiteral("]仅 1 张有效表，跳过拆分"));
         return records;
       });
 }
@@ -278,7 +276,7 @@ TBookScanList ScanBooks(const QStringList &APaths, TProgressSink *AProgress, TGe
           scan->Sheets.clear();
           scan->LoadOK = false;
           scan->LoadMsg = ErrorText(e);
-          LogWarning(AWarn(FileNameOf(path)) + QStringLiteral("：") + scan->LoadMsg);
+          LogWarning(AWarn(ExtractFileName(path)) + QStringLiteral("：") + scan->LoadMsg);
         }
       }
     }
@@ -527,7 +525,7 @@ TSheetScanMetaList ScanSheetSplitSources(const QStringList &APaths, int AHeaderR
               records.push_back(std::move(r));
             }
           } catch (const std::exception &e) {
-            LogWarning(QStringLiteral("打开源工作簿失败[") + FileNameOf(path) + QStringLiteral("]：") + ErrorText(e));
+            LogWarning(QStringLiteral("打开源工作簿失败[") + ExtractFileName(path) + QStringLiteral("]：") + ErrorText(e));
             records.clear();
           }
         }
