@@ -514,7 +514,8 @@ private:
     const bool plain = FFormulaKind == TFormulaKind::fkNormal && FFormulaOptions.isEmpty() && hasText;
     TColumnFormula *column = nullptr;
     if (plain) {
-      if (FColumnFormulas.empty()) FColumnFormulas.resize(KMaxCols);
+      // Grown to the columns in use: a full-width table would cost 650 KB per sheet.
+      if (size_t(FCellCol) >= FColumnFormulas.size()) FColumnFormulas.resize(size_t(FCellCol) + 1);
       column = &FColumnFormulas[size_t(FCellCol)];
       if (column->Id >= 0 && column->Row == FCellRow - 1 && SameOneRowDown(column->Text, FFormulaText)) {
         ACell.Bits |= 0x10u | (std::uint32_t(column->Id + 1) << 5);
