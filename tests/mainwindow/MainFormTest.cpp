@@ -1,6 +1,7 @@
 // Drives the real main window by its object names: the file list (adding, filter, sorting, list
 // files in several encodings, drops, command line), the window settings and the menus.
 
+#include "TestFiles.h"
 #include "core/LogImpl.h"
 #include "core/TextCodec.h"
 #include "mainwindow/FileListModel.h"
@@ -42,12 +43,6 @@ QString MakeFile(const QString &APath, qint64 ASize = 10, const QDateTime &ATime
   if (ATime.isValid())
     file.setFileTime(ATime, QFileDevice::FileModificationTime);
   return APath;
-}
-
-void WriteBytes(const QString &APath, const QByteArray &ABytes) {
-  QFile file(APath);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(ABytes);
 }
 
 } // namespace
@@ -364,7 +359,7 @@ private slots:
                                                     {"utf8bom", TTextEncoding::teUtf8Bom},
                                                     {"utf16le", TTextEncoding::teUtf16LE},
                                                     {"utf16be", TTextEncoding::teUtf16BE}};
-    WriteBytes(Tmp("list.txt"), EncodeText(text, encodings.value(encoding)));
+    QVERIFY(TestSupport::WriteFileBytes(Tmp("list.txt"), EncodeText(text, encodings.value(encoding))));
     CreateForm();
     FForm->AddFiles({MakeFile(Tmp("before.xlsx"))});
     TFileDialogs::SetNextFileNames({Tmp("list.txt")});
@@ -410,8 +405,8 @@ private slots:
     QFETCH(int, logHeight);
     QFETCH(QList<int>, columns);
     // Whatever else the file says, a stored hidden status bar is shown at start.
-    WriteBytes(IniPath(), ("[MainForm]\nStatusVisible=0\nDebugEnabled=1\n" + mainKeys + "[lstFileColumns]\n" +
-                           columnKeys).toUtf8());
+    const QString ini = "[MainForm]\nStatusVisible=0\nDebugEnabled=1\n" + mainKeys + "[lstFileColumns]\n" + columnKeys;
+    QVERIFY(TestSupport::WriteFileBytes(IniPath(), ini.toUtf8()));
     CreateForm();
     QVERIFY(FForm->Action(QStringLiteral("actStatus"))->isChecked());
     QVERIFY(FForm->findChild<QStatusBar *>(QStringLiteral("dxstsbr"))->isVisibleTo(FForm.get()));
@@ -432,7 +427,8 @@ private slots:
   }
 
   void panelsFollowToggleAndSettingsSurviveRestart() {
-    WriteBytes(IniPath(), "[MainForm]\nPreviewVisible=1\nLogVisible=1\nlstFileWidth=100\nLogPanelHeight=10\n");
+    QVERIFY(TestSupport::WriteFileBytes(
+        IniPath(), "[MainForm]\nPreviewVisible=1\nLogVisible=1\nlstFileWidth=100\nLogPanelHeight=10\n"));
     CreateForm();
     ShowForm();
     auto *preview = FForm->findChild<QWidget *>(QStringLiteral("dxsprdshtXls"));
@@ -527,7 +523,7 @@ private slots:
 
     const QString marker = Tmp("editor-started");
     const QString editor = bin + "/mousepad";
-    WriteBytes(editor, ("#!/bin/sh\n: > '" + marker + "'\n").toUtf8());
+    QVERIFY(TestSupport::WriteFileBytes(editor, ("#!/bin/sh\n: > '" + marker + "'\n").toUtf8()));
     QFile::setPermissions(editor, QFile::permissions(editor) | QFileDevice::ExeOwner);
     Trigger("actNote");
     qputenv("PATH", oldPath);
