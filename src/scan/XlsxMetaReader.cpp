@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QtNumeric>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -568,11 +569,11 @@ bool ParseCellRef(TView AText, int &ACol, int &ARow) {
       if (digits)
         return false;
       const int letter = (c >= 'a' ? c - 'a' : c - 'A') + 1;
-      if (__builtin_mul_overflow(col, qint64(26), &col) || __builtin_add_overflow(col, qint64(letter), &col))
+      if (qMulOverflow(col, qint64(26), &col) || qAddOverflow(col, qint64(letter), &col))
         throw TFileFormatError(QStringLiteral("单元格引用的列号溢出"));
     } else if (c >= '0' && c <= '9') {
       digits = true;
-      if (__builtin_mul_overflow(row, qint64(10), &row) || __builtin_add_overflow(row, qint64(c - '0'), &row))
+      if (qMulOverflow(row, qint64(10), &row) || qAddOverflow(row, qint64(c - '0'), &row))
         throw TFileFormatError(QStringLiteral("单元格引用的行号溢出"));
     } else {
       return false;
