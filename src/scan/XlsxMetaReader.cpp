@@ -3,7 +3,6 @@
 #include "ZipArchive.h"
 #include "core/Errors.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QtNumeric>
 #include <algorithm>
@@ -911,9 +910,7 @@ bool ReadXlsxSheetMetas(const QString &AFileName, int AHeaderRows, int &ASheetCo
                         std::vector<std::unique_ptr<TXlsxSheetMeta>> &AResult) {
   AResult.clear();
   ASheetCount = 0;
-  const QFileInfo info(AFileName);
-  if (!info.exists() || info.isDir())
-    return false;
+  // A missing file or a directory fails to open and is declined here like any unreadable one.
   TZipArchive archive;
   try {
     archive.Open(AFileName);
