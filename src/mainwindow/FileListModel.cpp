@@ -272,18 +272,30 @@ void TFileListModel::RemoveRows(QList<int> ARows) {
   std::sort(ARows.begin(), ARows.end(), std::greater<int>());
   ARows.erase(std::unique(ARows.begin(), ARows.end()), ARows.end());
   QSet<quint64> removed;
-  for (int r : ARows) {
-    if (r < 0 || r >= int(FRows.size()))
+  // Highest rows first, one removal per run of adjacent rows: removing all of a long list is one
+  // step, not one shift of the rest per row.
+  for (qsizetype i = 0; i < ARows.size();) {
+    const int last = ARows[i];
+    qsizetype next = i + 1;
+    if (last < 0 || last >= int(FRows.size())) {
+      i = next;
       continue;
-    const quint64 id = FRows[size_t(r)].Entry;
-    if (FPaths.contains(id)) {
-      FIndex.remove(FoldKey(FPaths.value(id)));
-      FPaths.remove(id);
-      removed.insert(id);
     }
-    beginRemoveRows(QModelIndex(), r, r);
-    FRows.erase(FRows.begin() + r);
+    while (next < ARows.size() && ARows[next] == ARows[next - 1] - 1 && ARows[next] >= 0)
+      ++next;
+    const int first = ARows[next - 1];
+    for (int r = first; r <= last; ++r) {
+      const quint64 id = FRows[size_t(r)].Entry;
+      if (FPaths.contains(id)) {
+        FIndex.remove(FoldKey(FPaths.value(id)));
+        FPaths.remove(id);
+        removed.insert(id);
+      }
+    }
+    beginRemoveRows(QModelIndex(), first, last);
+    FRows.erase(FRows.begin() + first, FRows.begin() + last + 1);
     endRemoveRows();
+    i = next;
   }
   std::erase_if(FOrder, [&](quint64 AId) { return removed.contains(AId); });
 }

@@ -164,6 +164,12 @@ private slots:
     model.UpdateItemPath(0, Tmp("a.xlsx"), Tmp("c.xlsx"));
     model.RemoveRows({0});
     QCOMPARE(model.AllFiles(), QStringList({Tmp("b.xls"), Tmp("gone.xlsx")}));
+    // Unordered, repeated and out-of-range rows; adjacent rows go together.
+    model.ApplyFilter(QString());
+    model.AddFiles({MakeFile(Tmp("d.xlsx")), MakeFile(Tmp("e.xlsx"))});
+    model.RemoveRows({3, 0, 1, 0, 7, -1});
+    QCOMPARE(model.AllFiles(), QStringList({Tmp("d.xlsx")}));
+    QCOMPARE(model.FilePath(0), Tmp("d.xlsx"));
   }
 
   // ----- adding ---------------------------------------------------------------------------------
