@@ -342,12 +342,22 @@ void TZipWriter::Commit() {
   }
   FState->Zip = nullptr;
   if (FState->MemSource && FState->Out) {
+    // The in-memory package is copied out; a failed stat or short read must not hand back a
+    // buffer of undefined size or content as if it were the workbook.
     zip_stat_t st;
-    zip_source_stat(FState->MemSource, &st);
-    FState->Out->resize(qsizetype(st.size));
-    if (zip_source_open(FState->MemSource) == 0) {
-      zip_source_read(FState->MemSource, FState->Out->data(), st.size);
-      zip_source_close(FState->MemSource);
+    zip_stat_init(&st);
+    bool ok = zip_source_stat(FState->MemSource, &st) == 0 && (st.valid & ZIP_STAT_SIZE);
+    if (ok) {
+      FState->Out->resize(qsizetype(st.size));
+      ok = zip_source_open(FState->MemSource) == 0;
+      if (ok) {
+        ok = zip_source_read(FState->MemSource, FState->Out->data(), st.size) == zip_int64_t(st.size);
+        zip_source_close(FState->MemSource);
+      }
+    }
+    if (!ok) {
+      FState->Out->clear();
+      throw TFileIoError(QStringLiteral("保存工作簿失败：%1（无法取出内存中的压缩包）").arg(FState->Path), FState->Path);
     }
   }
 }
