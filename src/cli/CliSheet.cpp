@@ -30,11 +30,6 @@ QString KindText(TSheetKind AKind) {
   }
 }
 
-QString ErrorText(const std::exception &AError) {
-  if (auto *e = dynamic_cast<const TTabulyxError *>(&AError)) return e->Message();
-  return QString::fromUtf8(AError.what());
-}
-
 QString JsonLine(const QJsonObject &AObject) {
   return QString::fromUtf8(QJsonDocument(AObject).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
 }
@@ -96,10 +91,10 @@ int CliInfo(const QStringList &AArgs) {
     } catch (const std::exception &e) {
       anyFailed = true;
       line.insert(QStringLiteral("ok"), false);
-      line.insert(QStringLiteral("error"), ErrorText(e));
+      line.insert(QStringLiteral("error"), ErrorMessageOf(e));
       line.insert(QStringLiteral("sheets"), QJsonArray());
       if (json) CliOut(JsonLine(line));
-      else CliFail(path + QStringLiteral("：") + ErrorText(e));
+      else CliFail(path + QStringLiteral("：") + ErrorMessageOf(e));
     }
   }
   return anyFailed ? 1 : 0;
@@ -127,7 +122,7 @@ int CliDump(const QStringList &AArgs) {
   try {
     wb.LoadFromFile(file);
   } catch (const std::exception &e) {
-    return CliFail(file + QStringLiteral("：") + ErrorText(e));
+    return CliFail(file + QStringLiteral("：") + ErrorMessageOf(e));
   }
   std::vector<int> sheets;
   if (sheetArg.isEmpty()) {
@@ -204,7 +199,7 @@ int CliConvert(const QStringList &AArgs) {
     wb.LoadFromFile(AArgs[0]);
     wb.SaveToFile(AArgs[1]);
   } catch (const std::exception &e) {
-    return CliFail(ErrorText(e));
+    return CliFail(ErrorMessageOf(e));
   }
   return 0;
 }

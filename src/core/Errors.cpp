@@ -7,3 +7,9 @@ const char *TTabulyxError::what() const noexcept { return FWhat.c_str(); }
 
 TFileIoError::TFileIoError(const QString &AMessage, const QString &AFile, int ASystemCode)
     : TTabulyxError(AMessage, AFile), FSystemCode(ASystemCode) {}
+
+QString ErrorMessageOf(const std::exception &AError) {
+  if (const auto *e = dynamic_cast<const TTabulyxError *>(&AError))
+    return e->Message();
+  return QString::fromUtf8(AError.what());
+}

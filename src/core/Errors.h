@@ -64,3 +64,6 @@ public:
 private:
   int FSystemCode = 0;
 };
+
+// The text to log for any caught exception: our message for our errors, what() for the others.
+QString ErrorMessageOf(const std::exception &AError);

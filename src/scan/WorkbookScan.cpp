@@ -19,12 +19,6 @@ namespace {
 
 qint64 GFileReads = 0;
 
-QString ErrorText(const std::exception &AError) {
-  if (const auto *e = dynamic_cast<const TTabulyxError *>(&AError))
-    return e->Message();
-  return QString::fromUtf8(AError.what());
-}
-
 void Report(TProgressSink *AProgress, int AIndex, int ACount) {
   if (AProgress)
     AProgress->SetProgress(ProgressPercent(AIndex, ACount));
@@ -44,7 +38,7 @@ bool FastRead(const QString &APath, int AHeaderRows, int AGroupCol, const TXlsxP
     if (ReadXlsxSheetMetas(APath, AHeaderRows, sheetCount, AOnProgress, AGroupCol, AMetas))
       return true;
   } catch (const std::exception &e) {
-    LogWarning(QStringLiteral("xlsx 快速路径失败[") + ExtractFileName(APath) + QStringLiteral("]，回退慢路径：") + ErrorText(e));
+    LogWarning(QStringLiteral("xlsx 快速路径失败[") + ExtractFileName(APath) + QStringLiteral("]，回退慢路径：") + ErrorMessageOf(e));
   }
   AMetas.clear();
   return false;
@@ -186,7 +180,7 @@ bool ReadSheetFacts(const QString &APath, int AHeaderRows, TFullLoader &ALoader,
     }
     return true;
   } catch (const std::exception &e) {
-    LogWarning(QStringLiteral("打开源工作簿失败[") + ExtractFileName(APath) + QStringLiteral("]：") + ErrorText(e));
+    LogWarning(QStringLiteral("打开源工作簿失败[") + ExtractFileName(APath) + QStringLiteral("]：") + ErrorMessageOf(e));
     AFacts.clear();
     return false;
   }
@@ -275,7 +269,7 @@ TBookScanList ScanBooks(const QStringList &APaths, TProgressSink *AProgress, TGe
         } catch (const std::exception &e) {
           scan->Sheets.clear();
           scan->LoadOK = false;
-          scan->LoadMsg = ErrorText(e);
+          scan->LoadMsg = ErrorMessageOf(e);
           LogWarning(AWarn(ExtractFileName(path)) + QStringLiteral("：") + scan->LoadMsg);
         }
       }
@@ -525,7 +519,7 @@ TSheetScanMetaList ScanSheetSplitSources(const QStringList &APaths, int AHeaderR
               records.push_back(std::move(r));
             }
           } catch (const std::exception &e) {
-            LogWarning(QStringLiteral("打开源工作簿失败[") + ExtractFileName(path) + QStringLiteral("]：") + ErrorText(e));
+            LogWarning(QStringLiteral("打开源工作簿失败[") + ExtractFileName(path) + QStringLiteral("]：") + ErrorMessageOf(e));
             records.clear();
           }
         }
@@ -575,7 +569,7 @@ TPdfScanList ScanPdfSources(const QStringList &APaths, TProgressSink *AProgress)
         }
       } catch (const std::exception &e) {
         items.clear();
-        add(-1, QString(), false, 0, 0, ErrorText(e));
+        add(-1, QString(), false, 0, 0, ErrorMessageOf(e));
       }
     }
     if (items.empty())
